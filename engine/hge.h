@@ -1,0 +1,178 @@
+// The engine interface: window, frame loop, keyboard, clock, random numbers,
+// files, log, textures, render targets and quad drawing, over SDL2.
+//
+// There is one engine object. hgeCreate() hands it out and adds a reference;
+// every sprite and font holds one of its own, and the last Release() closes
+// everything of SDL. All calls happen on the one thread that runs the game.
+#pragma once
+
+#include <cstdint>
+
+typedef uint32_t DWORD;
+typedef uint32_t HTEXTURE;  // 0 is no texture
+typedef uint32_t HTARGET;   // 0 is the window, where a target is expected
+
+#define HGE_VERSION 0x170
+
+// Frame and render functions: no arguments; a frame function that returns
+// true ends the frame loop. Render functions return false.
+typedef bool (*hgeCallback)();
+
+// States set with System_SetState before System_Initiate. Frame and render
+// functions may also be replaced from inside a frame function.
+enum hgeFuncState {
+    HGE_FRAMEFUNC = 1,
+    HGE_RENDERFUNC = 2,
+};
+
+enum hgeIntState {
+    HGE_SCREENWIDTH = 9,
+    HGE_SCREENHEIGHT = 10,
+    HGE_FPS = 23,  // HGEFPS_VSYNC: locked to the display's refresh
+};
+
+enum hgeBoolState {
+    HGE_WINDOWED = 12,
+    HGE_ZBUFFER = 13,
+    HGE_USESOUND = 18,
+    HGE_HIDEMOUSE = 25,
+    HGE_SHOWSPLASH = 27,
+    HGE_TEXTUREFILTER = 28,  // false: nearest-texel sampling
+};
+
+enum hgeStringState {
+    HGE_TITLE = 40,  // window title; the executable's name when never set
+};
+
+#define HGEFPS_VSYNC (-1)
+
+// Blend modes of a quad. Bit 0: colour add instead of multiply; bit 1:
+// alpha blending instead of additive alpha. No mode writes depth.
+#define BLEND_COLORMUL 0
+#define BLEND_COLORADD 1
+#define BLEND_ALPHAADD 0
+#define BLEND_ALPHABLEND 2
+#define BLEND_DEFAULT (BLEND_COLORMUL | BLEND_ALPHABLEND)
+
+// Key codes reported by Input_GetKey: Windows virtual-key codes.
+#define HGEK_BACKSPACE 0x08
+#define HGEK_TAB 0x09
+#define HGEK_ENTER 0x0D
+#define HGEK_SHIFT 0x10
+#define HGEK_CTRL 0x11
+#define HGEK_ALT 0x12
+#define HGEK_PAUSE 0x13
+#define HGEK_CAPSLOCK 0x14
+#define HGEK_ESCAPE 0x1B
+#define HGEK_SPACE 0x20
+#define HGEK_PGUP 0x21
+#define HGEK_PGDN 0x22
+#define HGEK_END 0x23
+#define HGEK_HOME 0x24
+#define HGEK_LEFT 0x25
+#define HGEK_UP 0x26
+#define HGEK_RIGHT 0x27
+#define HGEK_DOWN 0x28
+#define HGEK_INSERT 0x2D
+#define HGEK_DELETE 0x2E
+#define HGEK_0 0x30  // digits 0x30 to 0x39
+#define HGEK_A 0x41  // letters 0x41 to 0x5A, whatever the shift state
+#define HGEK_C 0x43
+#define HGEK_I 0x49
+#define HGEK_K 0x4B
+#define HGEK_N 0x4E
+#define HGEK_NUMPAD0 0x60  // keypad digits 0x60 to 0x69
+#define HGEK_F1 0x70       // F1 to F12: 0x70 to 0x7B
+
+// One corner of a quad: position on the current target in pixels, depth,
+// ARGB colour, normalised texture coordinates.
+struct hgeVertex {
+    float x, y;
+    float z;
+    DWORD col;
+    float tx, ty;
+};
+
+// Corners in the order top-left, top-right, bottom-right, bottom-left.
+struct hgeQuad {
+    hgeVertex v[4];
+    HTEXTURE tex;
+    int blend;
+};
+
+class HGE {
+public:
+    // Drops one reference; the last one shuts the engine down and frees it.
+    void Release();
+
+    // Opens the window and the renderer with the states set so far. On
+    // failure the log says why and the result is false; System_Shutdown is
+    // still safe to call.
+    bool System_Initiate();
+    // Closes window and renderer and frees every texture and target.
+    void System_Shutdown();
+    // Runs frames (frame function, then render function) until a frame
+    // function returns true or the window is closed.
+    bool System_Start();
+
+    void System_SetState(hgeFuncState state, hgeCallback value);
+    void System_SetState(hgeIntState state, int value);
+    void System_SetState(hgeBoolState state, bool value);
+    void System_SetState(hgeStringState state, const char *value);
+    hgeCallback System_GetState(hgeFuncState state);
+    int System_GetState(hgeIntState state);
+    bool System_GetState(hgeBoolState state);
+    const char *System_GetState(hgeStringState state);
+
+    // One printf-style line to standard error.
+    void System_Log(const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+    // The whole file in a block that Resource_Free gives back, or null (and
+    // one log line) when it cannot be read. Relative paths are tried from the
+    // working folder first, then from the executable's folder.
+    void *Resource_Load(const char *filename, DWORD *size = nullptr);
+    void Resource_Free(void *res);
+
+    // Both ends included; seeded from the clock at start.
+    int Random_Int(int min, int max);
+
+    // Seconds since System_Initiate, on a steady clock.
+    float Timer_GetTime();
+    // Frames shown during the last full second.
+    int Timer_GetFPS();
+
+    // The first key pressed in this frame, or 0; the same for every call
+    // within one frame. Held keys do not repeat and keys are not queued.
+    int Input_GetKey();
+
+    // Starts drawing into a render target, or into the window for 0.
+    bool Gfx_BeginScene(HTARGET target = 0);
+    // Ends the scene; the window's scene is then shown.
+    void Gfx_EndScene();
+    void Gfx_Clear(DWORD color);
+    // A later quad covers an earlier one whatever their depths.
+    void Gfx_RenderQuad(const hgeQuad *quad);
+
+    // A target of w×h pixels with an alpha channel; cleared, it is transparent.
+    HTARGET Target_Create(int width, int height, bool zbuffer);
+    void Target_Free(HTARGET target);  // ignores 0
+    HTEXTURE Target_GetTexture(HTARGET target);
+
+    // Loads a PNG file; with size not 0, `filename` points to `size` bytes of
+    // image data in memory instead. 0 (and one log line) on failure.
+    HTEXTURE Texture_Load(const char *filename, DWORD size = 0, bool mipmap = false);
+    void Texture_Free(HTEXTURE tex);  // ignores 0
+    // The size in pixels that texture coordinates 0 to 1 span; 0 for an
+    // unknown handle.
+    int Texture_GetWidth(HTEXTURE tex, bool original = false);
+    int Texture_GetHeight(HTEXTURE tex, bool original = false);
+
+private:
+    HGE() = default;
+    HGE(const HGE &) = delete;
+    HGE &operator=(const HGE &) = delete;
+    friend HGE *hgeCreate(int version);
+};
+
+// Returns the one engine object and adds a reference to it.
+HGE *hgeCreate(int version);

@@ -1,0 +1,82 @@
+// The testing seam of the engine. Tests (and benchmarks) call it; the game
+// never does. Everything set here is chosen before System_Initiate and holds
+// until Reset(), so that a test can run the real program headless, with a
+// virtual clock and scripted keys, and look at what it drew.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "hge.h"
+
+namespace hgeTesting {
+
+// ARGB8888 pixels, row by row from the top.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> argb;
+
+    uint32_t At(int x, int y) const { return argb[static_cast<size_t>(y) * width + x]; }
+    bool operator==(const Pixels &other) const = default;
+};
+
+// One Gfx_RenderQuad call and the target it drew into (0: the window).
+struct RecordedQuad {
+    hgeQuad quad;
+    HTARGET target;
+};
+
+// Back to the defaults: a real window, the steady clock, the keyboard, no
+// hook, nothing recorded.
+void Reset();
+
+// SDL's dummy video driver with the software renderer: no window is shown.
+void UseHeadless();
+
+// Timer_GetTime starts at `start` and advances by exactly `step` seconds at
+// the start of every frame after the first; the loop never sleeps.
+void UseVirtualClock(float step = 1.0f / 60.0f, float start = 0.0f);
+// Moves the virtual clock to `seconds` (between frames, or from a hook).
+void SetTime(float seconds);
+
+// Seed of Random_Int, used instead of the clock.
+void SetSeed(uint32_t seed);
+
+// Keys for the coming frames, one code per frame (0: no key), appended to
+// what is still queued. While keys are scripted the real keyboard is ignored.
+void QueueKeys(const std::vector<int> &keys);
+// Scripted keys not yet consumed.
+size_t PendingKeys();
+
+// Called after every frame's render function with the frame's number (from
+// 0). Returning true ends the frame loop as if the frame function had.
+void SetFrameHook(std::function<bool(int frame)> hook);
+
+// Makes the next System_Initiate fail as if no display were there.
+void FailNextInitiate();
+
+// Records every Gfx_RenderQuad call from now on.
+void RecordQuads(bool on);
+const std::vector<RecordedQuad> &Quads();
+void ClearQuads();
+
+// The pixels of a render target as they stand now.
+Pixels ReadTarget(HTARGET target);
+// The window as it was last presented (read back just before presenting).
+Pixels ReadWindow();
+// Writes pixels as an RGBA PNG; false when the file cannot be written.
+bool SavePNG(const Pixels &pixels, const std::string &path);
+// Loads a PNG into pixels; empty pixels when it cannot be read.
+Pixels LoadPNG(const std::string &path);
+
+// Every line written to the engine's log since the last Reset (they still
+// go to standard error too).
+const std::vector<std::string> &LogLines();
+
+// Number of frames run by the current or last System_Start.
+int FrameCount();
+
+}  // namespace hgeTesting
