@@ -1,0 +1,17 @@
+// The title, main menu, options and credits screens, shown until a match starts.
+#pragma once
+
+// The screen shown: one of the values below.
+extern int menu_screen;
+
+enum {
+    TITLE_SCREEN = 0,
+    MAIN_MENU = 1,
+    OPTIONS_SCREEN = 3,
+    CREDITS_SCREEN = 5,
+};
+
+// Frame function of the menus: acts on this frame's key; true ends the program.
+bool Menu();
+// Render function of the menus: the current screen's texts on black.
+bool Render_Menu();
