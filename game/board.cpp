@@ -1,0 +1,239 @@
+#include "board.h"
+
+#include "main.h"
+
+Piece *board_array[BOARD_CELLS];
+
+int game_turn;
+int game_phase;
+int turn_phase;
+
+struct Cell_Spot {
+    int x, y;
+    float z;
+};
+
+static constexpr Cell_Spot CELL_SPOTS[BOARD_CELLS] = {
+    //  x    y     z        cell  row  column
+    {112, 131, 0.4f},  //  0     0    0
+    {137, 131, 0.4f},  //  1     0    1
+    {162, 131, 0.4f},  //  2     0    2
+    {103, 140, 0.3f},  //  3     1    0
+    {128, 140, 0.3f},  //  4     1    1
+    {153, 140, 0.3f},  //  5     1    2
+    { 94, 149, 0.2f},  //  6     2    0
+    {119, 149, 0.2f},  //  7     2    1
+    {144, 149, 0.2f},  //  8     2    2
+};
+
+// Cells are 25 pixels apart along a row and rows 9 apart; each row further
+// back is shifted 9 pixels right, so the cells form a slanted parallelogram
+// whose middle cell stands on the board's centre.
+constexpr int CELL_STEP = 25;
+constexpr int ROW_STEP = 9;
+constexpr int ROW_SLANT = 9;
+
+static constexpr bool Spots_Centred_On_Board()
+{
+    for (int cell = 0; cell < BOARD_CELLS; ++cell) {
+        const int row = cell / BOARD_SIDE - 1, column = cell % BOARD_SIDE - 1;
+        if (CELL_SPOTS[cell].x != BOARD_X + CELL_STEP * column - ROW_SLANT * row ||
+            CELL_SPOTS[cell].y != BOARD_Y + ROW_STEP * row)
+            return false;
+    }
+    return true;
+}
+static_assert(Spots_Centred_On_Board());
+
+template <typename T, T Cell_Spot::*Field>
+static constexpr std::array<T, BOARD_CELLS> Spot_Column()
+{
+    std::array<T, BOARD_CELLS> column{};
+    for (int cell = 0; cell < BOARD_CELLS; ++cell)
+        column[cell] = CELL_SPOTS[cell].*Field;
+    return column;
+}
+
+constexpr std::array<int, BOARD_CELLS> board_x = Spot_Column<int, &Cell_Spot::x>();
+constexpr std::array<int, BOARD_CELLS> board_y = Spot_Column<int, &Cell_Spot::y>();
+constexpr std::array<float, BOARD_CELLS> board_z = Spot_Column<float, &Cell_Spot::z>();
+
+static constexpr int NONE = NO_CELL;
+
+const int board_surround[BOARD_CELLS][NEIGHBOURS] = {
+    // up  right  down  left      cell
+    {NONE,     1,    3, NONE},  //  0
+    {NONE,     2,    4,    0},  //  1
+    {NONE,  NONE,    5,    1},  //  2
+    {   0,     4,    6, NONE},  //  3
+    {   1,     5,    7,    3},  //  4
+    {   2,  NONE,    8,    4},  //  5
+    {   3,     7, NONE, NONE},  //  6
+    {   4,     8, NONE,    6},  //  7
+    {   5,  NONE, NONE,    7},  //  8
+};
+
+static bool Is_Cell(int cell)
+{
+    return cell >= 0 && cell < BOARD_CELLS;
+}
+
+static bool Is_Side(int side)
+{
+    return side >= 0 && side < SIDES;
+}
+
+bool Check_Surround(int cell, int other)
+{
+    // A missing neighbour is listed as NO_CELL, which must not match "no cell".
+    if (!Is_Cell(cell) || !Is_Cell(other))
+        return false;
+    for (int neighbour : board_surround[cell])
+        if (neighbour == other)
+            return true;
+    return false;
+}
+
+static bool Held_By(int cell, int side)
+{
+    return board_array[cell] && board_array[cell]->Get_Owner() == side;
+}
+
+// Whether the side's piece in the attacker's cell may take the piece in the
+// target's cell; combo levels and other cells play no part.
+static bool Captures(int attacker, int target, int side)
+{
+    Piece *prey = board_array[target];
+    return Held_By(attacker, side) && prey && prey->Get_Owner() != side &&
+           Check_Surround(attacker, target) &&
+           prey->Get_Enemy() == board_array[attacker]->Get_Type();
+}
+
+bool Check_Attack(int side)
+{
+    for (int cell = 0; cell < BOARD_CELLS; ++cell) {
+        if (!Held_By(cell, side))
+            continue;
+        for (int neighbour : board_surround[cell])
+            if (neighbour != NO_CELL && Captures(cell, neighbour, side))
+                return true;
+    }
+    return false;
+}
+
+static void Score_Win(Player *winner)
+{
+    winner->Add_Point();
+    Reset_Match();
+}
+
+int Check_Winner(int side)
+{
+    if (!Is_Side(side) || !opponent[side])
+        return 0;
+    Player *player = opponent[side];
+    int on_board = 0;
+    for (Piece *piece : board_array) {
+        if (!piece || piece->Get_Owner() != side)
+            continue;
+        ++on_board;
+        if (piece->Get_Combo() >= FULL_COMBO) {
+            Score_Win(player);
+            return 1;
+        }
+    }
+    if (player->Get_HandSize() == MATCH_PIECES - on_board) {
+        Score_Win(player);
+        return 2;
+    }
+    return 0;
+}
+
+bool Check_Full()
+{
+    for (Piece *piece : board_array)
+        if (!piece)
+            return false;
+    return true;
+}
+
+void Return_Pieces()
+{
+    for (Piece *piece : board_array)
+        if (piece)
+            opponent[piece->Get_Owner()]->Add_Piece(piece->Get_Type(), piece->Get_Owner(),
+                                                    piece->Get_Combo());
+    Erase_Board(NO_CELL);
+}
+
+static void Deal_Hand(int side)
+{
+    Player *player = opponent[side];
+    player->Delete_Hand();
+    for (int type = 0; type < PIECE_TYPES; ++type)
+        for (int copy = 0; copy < PIECES_PER_TYPE; ++copy)
+            player->Add_Piece(type, side, 0);
+}
+
+void Reset_Match()
+{
+    Erase_Board(NO_CELL);
+    for (int side = 0; side < SIDES; ++side)
+        Deal_Hand(side);
+    game_phase = 0;
+}
+
+static void Erase_Cell(int cell)
+{
+    delete board_array[cell];
+    board_array[cell] = nullptr;
+}
+
+void Erase_Board(int cell)
+{
+    if (cell == NO_CELL) {
+        for (int each = 0; each < BOARD_CELLS; ++each)
+            Erase_Cell(each);
+    } else if (Is_Cell(cell)) {
+        Erase_Cell(cell);
+    }
+}
+
+void Switch_Turn()
+{
+    turn_phase = 0;
+    game_turn = game_turn == 0 ? 1 : 0;
+}
+
+void Capture_Take(int target)
+{
+    if (!Is_Cell(target) || !board_array[target])
+        return;
+    const Piece *taken = board_array[target];
+    opponent[game_turn]->Add_Piece(taken->Get_Type(), game_turn, taken->Get_Combo());
+    Erase_Board(target);
+}
+
+void Capture_Advance(int attacker, int target)
+{
+    // Building over a piece still standing in the target would lose it.
+    if (!Is_Cell(attacker) || !Is_Cell(target) || attacker == target ||
+        !board_array[attacker] || board_array[target])
+        return;
+    const Piece *capturer = board_array[attacker];
+    board_array[target] = new Piece(capturer->Get_Type(), game_turn, capturer->Get_Combo() + 1,
+                                    board_z[target]);
+    Erase_Board(attacker);
+}
+
+int Count_Pieces()
+{
+    int count = 0;
+    for (Piece *piece : board_array)
+        if (piece)
+            ++count;
+    for (Player *player : opponent)
+        if (player)
+            count += player->Get_HandSize();
+    return count;
+}

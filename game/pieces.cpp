@@ -1,0 +1,79 @@
+#include "pieces.h"
+
+#include "main.h"
+
+Player *opponent[SIDES];
+
+// The type that captures each type.
+static const int ENEMY_OF[PIECE_TYPES] = {
+    2,  // type 0
+    0,  // type 1
+    1,  // type 2
+};
+
+Piece::Piece(int type, int owner, int combo, float z)
+    : sprite(new hgeSprite(t_pieces, PIECE_WIDTH * type, PIECE_HEIGHT * owner,
+                           PIECE_WIDTH, PIECE_HEIGHT)),
+      type(type),
+      owner(owner),
+      combo(combo),
+      enemy(ENEMY_OF[type])
+{
+    sprite->SetHotSpot(PIECE_WIDTH / 2, PIECE_HEIGHT);
+    sprite->SetZ(z, -1);
+}
+
+Piece::~Piece()
+{
+    delete sprite;
+}
+
+void Piece::Draw_Piece(float x, float y)
+{
+    sprite->Render(x, y);
+    if (combo < 1 || combo > FULL_COMBO)
+        return;
+    hgeSprite *mark = s_combo[combo - 1];
+    if (mark)
+        mark->Render(x - COMBO_MARK_WIDTH / 2, y - PIECE_HEIGHT);
+}
+
+Player::Player(bool human) : human(human), points(0) {}
+
+Player::~Player()
+{
+    Delete_Hand();
+}
+
+void Player::Add_Piece(int type, int owner, int combo)
+{
+    hand.push_back(new Piece(type, owner, combo, HAND_Z));
+}
+
+void Player::Delete_Piece(int index)
+{
+    if (index < 0 || index >= Get_HandSize())
+        return;
+    delete hand[index];
+    hand.erase(hand.begin() + index);
+}
+
+void Player::Delete_Hand()
+{
+    for (Piece *piece : hand)
+        delete piece;
+    hand.clear();
+}
+
+void Player::Draw_Hand(float x, float y)
+{
+    for (int i = 0; i < Get_HandSize(); ++i)
+        hand[i]->Draw_Piece(x + HAND_SPACING * i, y);
+}
+
+Piece *Player::Get_Piece(int index) const
+{
+    if (index < 0 || index >= Get_HandSize())
+        return nullptr;
+    return hand[index];
+}

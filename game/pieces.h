@@ -1,0 +1,85 @@
+// The pieces and the two sides that hold them. A piece never changes once
+// built: every move destroys it where it was and builds a new one where it goes.
+#pragma once
+
+#include <vector>
+
+#include "hgesprite.h"
+
+// Side index: a piece's owner, the index into opponent and the value of game_turn.
+constexpr int SOLIDS = 0;
+constexpr int STRIPES = 1;
+constexpr int SIDES = 2;
+
+// Type 0 captures type 1, type 1 captures type 2, type 2 captures type 0.
+constexpr int PIECE_TYPES = 3;
+constexpr int PIECES_PER_TYPE = 2;  // per side, in every deal
+constexpr int HAND_DEAL = PIECE_TYPES * PIECES_PER_TYPE;
+
+// Size of a piece on t_pieces: one column per type, one row per side.
+constexpr int PIECE_WIDTH = 12;
+constexpr int PIECE_HEIGHT = 20;
+// Hand pieces stand side by side with a 3-pixel gap.
+constexpr int HAND_SPACING = PIECE_WIDTH + 3;
+// Hand pieces lie in front of every board cell, with the combo marks.
+constexpr float HAND_Z = 0.1f;
+
+// A piece whose combo reaches this level on the board wins the round.
+constexpr int FULL_COMBO = 4;
+// The mark of combo level c sits across the top of the piece, centred.
+constexpr int COMBO_MARK_WIDTH = 10;
+
+class Piece {
+public:
+    // Builds its own sprite on t_pieces, so the textures must be loaded first.
+    Piece(int type, int owner, int combo, float z);
+    ~Piece();
+    Piece(const Piece &) = delete;
+    Piece &operator=(const Piece &) = delete;
+
+    // Stands the piece on (x, y), the middle of its bottom edge, with its combo mark.
+    void Draw_Piece(float x, float y);
+
+    int Get_Type() const { return type; }
+    int Get_Owner() const { return owner; }
+    int Get_Combo() const { return combo; }
+    int Get_Enemy() const { return enemy; }
+
+private:
+    hgeSprite *sprite;
+    int type;
+    int owner;
+    int combo;
+    int enemy;  // the type that captures this one
+};
+
+class Player {
+public:
+    explicit Player(bool human);
+    ~Player();
+    Player(const Player &) = delete;
+    Player &operator=(const Player &) = delete;
+
+    // Appends a new piece at hand depth; the hand keeps its order.
+    void Add_Piece(int type, int owner, int combo);
+    // Frees the piece at index and closes the gap; an index outside the hand changes nothing.
+    void Delete_Piece(int index);
+    void Delete_Hand();
+    // Piece i stands at (x + HAND_SPACING * i, y).
+    void Draw_Hand(float x, float y);
+    void Add_Point() { ++points; }
+
+    int Get_HandSize() const { return static_cast<int>(hand.size()); }
+    // The hand keeps the piece; null for an index outside the hand.
+    Piece *Get_Piece(int index) const;
+    bool Get_Human() const { return human; }
+    int Get_Points() const { return points; }
+
+private:
+    std::vector<Piece *> hand;  // position 0 is the leftmost piece
+    bool human;
+    int points;
+};
+
+// Solids and Stripes, made by the menu when a match starts and deleted at shutdown.
+extern Player *opponent[SIDES];
