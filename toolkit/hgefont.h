@@ -4,6 +4,8 @@
 // centred on a point.
 #pragma once
 
+#include <vector>
+
 #include "hge.h"
 #include "hgesprite.h"
 
@@ -47,7 +49,10 @@ public:
 private:
     // Implementation-private members are the toolkit's to choose; the
     // fields below are the font's state as drawing uses it.
-    HTEXTURE texture;
+    HTEXTURE texture;  // of the latest texture line
+    // Every texture the description file loaded, freed by the destructor;
+    // letters keep the texture of the texture line above them.
+    std::vector<HTEXTURE> textures;
     hgeSprite *letterSprites[256];
     float preSpacing[256];
     float postSpacing[256];
@@ -63,4 +68,13 @@ private:
 
     static HGE *hge;
     static char buffer[1024];
+
+    // Copies the line at `file` into `line` and returns where the next one
+    // starts, or null when there is none.
+    static const char *_get_line(const char *file, char *line);
+    void ReadDescription(const char *path, const char *text, bool mipmap);
+    bool ReadTextureLine(const char *path, const char *line, bool mipmap);
+    void ReadLetterLine(const char *line);
+    // The letter drawn for code c: its own, else "?", else -1.
+    int LetterFor(unsigned char c) const;
 };
