@@ -1,0 +1,73 @@
+// Start-up and shutdown of the real program: the failure path, quitting
+// before and during a match.
+#include <gtest/gtest.h>
+
+#include "board.h"
+#include "main.h"
+#include "pieces.h"
+#include "torvek_test.h"
+
+using torvek_test::RunGame;
+
+TEST(StartUp, AFailedEngineStartEndsAtOnceWithExitCodeOne)
+{
+    hgeTesting::FailNextInitiate();
+    int frames_run = 0;
+    const int code = RunGame({HGEK_ENTER}, [&](int) { return ++frames_run > 10; });
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(frames_run, 0);
+    EXPECT_EQ(hgeTesting::FrameCount(), 0);
+    // The engine's log says why; nothing was loaded, so nothing else is logged.
+    EXPECT_FALSE(hgeTesting::LogLines().empty());
+    EXPECT_EQ(font1, nullptr);
+    EXPECT_EQ(s_sky, nullptr);
+    EXPECT_EQ(t_window_main, 0u);
+}
+
+TEST(StartUp, EveryResourceLoadsWithoutALogLine)
+{
+    bool checked = false;
+    RunGame({0}, [&](int) {
+        for (HTEXTURE t : {t_clouds, t_ground, t_sky, t_sun, t_hge, t_pieces, t_board, t_select, t_combo})
+            EXPECT_NE(t, 0u);
+        EXPECT_NE(t_window_main, 0u);
+        EXPECT_GT(font1->GetHeight(), 0.0f);
+        EXPECT_GT(font2->GetHeight(), 0.0f);
+        checked = true;
+        return true;
+    });
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(hgeTesting::LogLines().empty()) << hgeTesting::LogLines().front();
+}
+
+TEST(StartUp, QuittingFromTheMenusLeavesNoPlayersToFree)
+{
+    EXPECT_EQ(RunGame({HGEK_ENTER, HGEK_K, HGEK_ESCAPE, HGEK_ESCAPE}), 0);
+    EXPECT_EQ(opponent[0], nullptr);
+    EXPECT_EQ(opponent[1], nullptr);
+    EXPECT_EQ(s_window_main, nullptr);
+    EXPECT_EQ(font1, nullptr);
+}
+
+TEST(StartUp, QuittingMidRoundFreesHandsAndCellsOnce)
+{
+    // Place a piece and let its animation finish, so pieces stand in a
+    // cell and wait in both hands when Escape comes.
+    std::vector<int> keys = {HGEK_ENTER, HGEK_N, HGEK_SPACE, HGEK_SPACE};
+    keys.resize(keys.size() + 4 * 60, 0);
+    keys.push_back(HGEK_ESCAPE);
+    int on_board = -1;
+    const int code = RunGame(keys, [&](int) {
+        on_board = 0;
+        for (Piece *piece : board_array)
+            on_board += piece != nullptr;
+        EXPECT_EQ(Count_Pieces(), opponent[0] ? 12 : 0);
+        return false;
+    }, 1, 10.0f);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(on_board, 1);
+    // Shutdown emptied the cells and dropped the players.
+    for (Piece *piece : board_array)
+        EXPECT_EQ(piece, nullptr);
+    EXPECT_EQ(opponent[0], nullptr);
+}
