@@ -45,6 +45,7 @@ enum hgeStringState {
 };
 
 #define HGEFPS_VSYNC (-1)
+#define HGEFPS_UNLIMITED 0  // frames as fast as they come
 
 // Blend modes of a quad. Bit 0: colour add instead of multiply; bit 1:
 // alpha blending instead of additive alpha. No mode writes depth.

@@ -63,9 +63,15 @@ void RecordQuads(bool on);
 const std::vector<RecordedQuad> &Quads();
 void ClearQuads();
 
+// Reads the window back just before every present from now on. Off by
+// default: headless, a window nobody reads is not even drawn, which keeps a
+// scripted minute of play well under a second.
+void CaptureWindow(bool on);
+
 // The pixels of a render target as they stand now.
 Pixels ReadTarget(HTARGET target);
-// The window as it was last presented (read back just before presenting).
+// The window as it was last presented while CaptureWindow was on; empty
+// pixels when no frame was captured.
 Pixels ReadWindow();
 // Writes pixels as an RGBA PNG; false when the file cannot be written.
 bool SavePNG(const Pixels &pixels, const std::string &path);

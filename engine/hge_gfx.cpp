@@ -1,0 +1,410 @@
+// Textures, render targets, scenes and quads over SDL's renderer.
+//
+// SDL 2.26's software SDL_RenderGeometry repeats a texel column on textures
+// whose width is not a power of two and shifts texels when the four vertex
+// colours differ. An axis-aligned textured quad of one colour, which is every
+// sprite and letter the game draws, therefore goes through SDL_RenderCopyF
+// from a whole-texel source rectangle; only other quads use RenderGeometry.
+#include "hge_internal.h"
+
+#include <SDL_image.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+struct Rgba {
+    Uint8 r, g, b, a;
+};
+
+static Rgba SplitColor(DWORD argb)
+{
+    return {static_cast<Uint8>(argb >> 16), static_cast<Uint8>(argb >> 8),
+            static_cast<Uint8>(argb), static_cast<Uint8>(argb >> 24)};
+}
+
+static TextureEntry *FindTexture(uint32_t handle)
+{
+    auto found = engine.textures.find(handle);
+    return found == engine.textures.end() ? nullptr : &found->second;
+}
+
+// ---------------------------------------------------------------- textures
+
+static uint32_t AddTexture(const TextureEntry &entry)
+{
+    uint32_t handle = engine.next_handle++;
+    engine.textures[handle] = entry;
+    return handle;
+}
+
+static SDL_Texture *TextureFromSurface(SDL_Surface *loaded, std::string *why)
+{
+    SDL_Surface *argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+    if (!argb) {
+        *why = SDL_GetError();
+        return nullptr;
+    }
+    SDL_Texture *texture = SDL_CreateTexture(engine.renderer, SDL_PIXELFORMAT_ARGB8888,
+                                             SDL_TEXTUREACCESS_STATIC, argb->w, argb->h);
+    if (!texture || SDL_UpdateTexture(texture, nullptr, argb->pixels, argb->pitch) != 0) {
+        *why = SDL_GetError();
+        if (texture)
+            SDL_DestroyTexture(texture);
+        texture = nullptr;
+    }
+    SDL_FreeSurface(argb);
+    return texture;
+}
+
+static SDL_Texture *DecodeImage(const void *data, DWORD size, std::string *why)
+{
+    SDL_RWops *stream = SDL_RWFromConstMem(data, static_cast<int>(size));
+    SDL_Surface *loaded = stream ? IMG_Load_RW(stream, 1) : nullptr;
+    if (!loaded) {
+        *why = IMG_GetError();
+        return nullptr;
+    }
+    SDL_Texture *texture = TextureFromSurface(loaded, why);
+    SDL_FreeSurface(loaded);
+    return texture;
+}
+
+HTEXTURE HGE::Texture_Load(const char *filename, DWORD size, bool /*mipmap*/)
+{
+    const char *shown = size ? "(image in memory)" : (filename ? filename : "(null)");
+    if (!engine.renderer) {
+        System_Log("Can't load texture %s: the engine is not initiated", shown);
+        return 0;
+    }
+    std::string why;
+    SDL_Texture *texture = nullptr;
+    if (size) {
+        texture = filename ? DecodeImage(filename, size, &why) : nullptr;
+        if (!filename)
+            why = "no data";
+    } else {
+        DWORD length = 0;
+        char *block = ReadEngineFile(filename, &length, &why);
+        if (block)
+            texture = DecodeImage(block, length, &why);
+        std::free(block);
+    }
+    if (!texture) {
+        System_Log("Can't load texture %s: %s", shown, why.c_str());
+        return 0;
+    }
+    TextureEntry entry;
+    entry.texture = texture;
+    SDL_QueryTexture(texture, nullptr, nullptr, &entry.width, &entry.height);
+    return AddTexture(entry);
+}
+
+void HGE::Texture_Free(HTEXTURE tex)
+{
+    TextureEntry *entry = FindTexture(tex);
+    // A target's texture goes with its target.
+    if (!entry || entry->target)
+        return;
+    SDL_DestroyTexture(entry->texture);
+    engine.textures.erase(tex);
+}
+
+int HGE::Texture_GetWidth(HTEXTURE tex, bool /*original*/)
+{
+    TextureEntry *entry = FindTexture(tex);
+    return entry ? entry->width : 0;
+}
+
+int HGE::Texture_GetHeight(HTEXTURE tex, bool /*original*/)
+{
+    TextureEntry *entry = FindTexture(tex);
+    return entry ? entry->height : 0;
+}
+
+void FreeAllTextures()
+{
+    if (engine.renderer)
+        SDL_SetRenderTarget(engine.renderer, nullptr);
+    for (auto &[handle, entry] : engine.textures)
+        SDL_DestroyTexture(entry.texture);
+    engine.textures.clear();
+}
+
+// ---------------------------------------------------------------- targets
+
+HTARGET HGE::Target_Create(int width, int height, bool /*zbuffer*/)
+{
+    if (!engine.renderer) {
+        System_Log("Can't create a %dx%d target: the engine is not initiated", width, height);
+        return 0;
+    }
+    SDL_Texture *texture = SDL_CreateTexture(engine.renderer, SDL_PIXELFORMAT_ARGB8888,
+                                             SDL_TEXTUREACCESS_TARGET, width, height);
+    if (!texture) {
+        System_Log("Can't create a %dx%d target: %s", width, height, SDL_GetError());
+        return 0;
+    }
+    TextureEntry entry{texture, width, height, true};
+    HTARGET target = AddTexture(entry);
+    // A new target starts transparent, not with whatever memory held.
+    SDL_Texture *previous = SDL_GetRenderTarget(engine.renderer);
+    SDL_SetRenderTarget(engine.renderer, texture);
+    SDL_SetRenderDrawColor(engine.renderer, 0, 0, 0, 0);
+    SDL_RenderClear(engine.renderer);
+    SDL_SetRenderTarget(engine.renderer, previous);
+    return target;
+}
+
+void HGE::Target_Free(HTARGET target)
+{
+    TextureEntry *entry = FindTexture(target);
+    if (!entry || !entry->target)
+        return;
+    if (engine.in_scene && engine.scene_target == target) {
+        SDL_SetRenderTarget(engine.renderer, nullptr);
+        engine.in_scene = false;
+    }
+    SDL_DestroyTexture(entry->texture);
+    engine.textures.erase(target);
+}
+
+HTEXTURE HGE::Target_GetTexture(HTARGET target)
+{
+    TextureEntry *entry = FindTexture(target);
+    return entry && entry->target ? target : 0;
+}
+
+// ---------------------------------------------------------------- read-back
+
+hgeTesting::Pixels ReadRenderTarget(SDL_Texture *texture, int width, int height)
+{
+    hgeTesting::Pixels pixels;
+    if (!engine.renderer || width <= 0 || height <= 0)
+        return pixels;
+    SDL_Texture *previous = SDL_GetRenderTarget(engine.renderer);
+    SDL_SetRenderTarget(engine.renderer, texture);
+    pixels.width = width;
+    pixels.height = height;
+    pixels.argb.assign(static_cast<size_t>(width) * height, 0);
+    SDL_Rect whole{0, 0, width, height};
+    if (SDL_RenderReadPixels(engine.renderer, &whole, SDL_PIXELFORMAT_ARGB8888,
+                             pixels.argb.data(), width * 4) != 0)
+        pixels = hgeTesting::Pixels();
+    SDL_SetRenderTarget(engine.renderer, previous);
+    return pixels;
+}
+
+static void CaptureWindow()
+{
+    int width = 0, height = 0;
+    if (SDL_GetRendererOutputSize(engine.renderer, &width, &height) == 0)
+        seam.window = ReadRenderTarget(nullptr, width, height);
+}
+
+// ---------------------------------------------------------------- scenes
+
+bool HGE::Gfx_BeginScene(HTARGET target)
+{
+    if (!engine.renderer) {
+        System_Log("Gfx_BeginScene: the engine is not initiated");
+        return false;
+    }
+    if (engine.in_scene) {
+        System_Log("Gfx_BeginScene: a scene is already begun");
+        return false;
+    }
+    SDL_Texture *texture = nullptr;
+    if (target) {
+        TextureEntry *entry = FindTexture(target);
+        if (!entry || !entry->target) {
+            System_Log("Gfx_BeginScene: no render target %u", target);
+            return false;
+        }
+        texture = entry->texture;
+    }
+    if (SDL_SetRenderTarget(engine.renderer, texture) != 0) {
+        System_Log("Gfx_BeginScene: %s", SDL_GetError());
+        return false;
+    }
+    engine.in_scene = true;
+    engine.scene_target = target;
+    // Nobody can see a headless window unless a test reads it back.
+    engine.scene_dry = !target && seam.headless && !seam.capture_window;
+    return true;
+}
+
+static void CountShownFrame()
+{
+    double now = EngineSeconds();
+    ++engine.fps_frames;
+    if (now - engine.fps_since >= 1.0) {
+        engine.fps_last = engine.fps_frames;
+        engine.fps_frames = 0;
+        engine.fps_since = now;
+    }
+}
+
+void HGE::Gfx_EndScene()
+{
+    if (!engine.in_scene)
+        return;
+    engine.in_scene = false;
+    if (engine.scene_target) {
+        SDL_SetRenderTarget(engine.renderer, nullptr);
+        return;
+    }
+    if (!engine.scene_dry) {
+        // Read back before presenting: afterwards the back buffer is undefined.
+        if (seam.capture_window)
+            CaptureWindow();
+        SDL_RenderPresent(engine.renderer);
+    }
+    CountShownFrame();
+}
+
+void HGE::Gfx_Clear(DWORD color)
+{
+    if (!engine.in_scene || engine.scene_dry)
+        return;
+    Rgba c = SplitColor(color);
+    SDL_SetRenderDrawColor(engine.renderer, c.r, c.g, c.b, c.a);
+    SDL_RenderClear(engine.renderer);
+}
+
+// ---------------------------------------------------------------- quads
+
+// Whole pixels, rounded the same way on every renderer so that a sprite at
+// x.5 never lands differently on two machines.
+static float Snap(float position)
+{
+    return std::floor(position + 0.5f);
+}
+
+static float ClampUnit(float coordinate)
+{
+    if (!(coordinate > 0.0f))
+        return 0.0f;
+    return std::min(coordinate, 1.0f);
+}
+
+static SDL_BlendMode BlendModeOf(const hgeQuad &quad, const TextureEntry *texture)
+{
+    // A target holds colours already blended against transparency: blending
+    // them again onto the window would darken every soft edge.
+    if (texture && texture->target && engine.scene_target == 0)
+        return SDL_BLENDMODE_NONE;
+    return (quad.blend & BLEND_ALPHABLEND) ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_ADD;
+}
+
+static void PrepareTexture(const TextureEntry &texture, SDL_BlendMode blend, Rgba modulation)
+{
+    SDL_SetTextureColorMod(texture.texture, modulation.r, modulation.g, modulation.b);
+    SDL_SetTextureAlphaMod(texture.texture, modulation.a);
+    SDL_SetTextureBlendMode(texture.texture, blend);
+    SDL_SetTextureScaleMode(texture.texture,
+                            engine.texture_filter ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+}
+
+static bool IsAxisAlignedOneColor(const hgeQuad &quad, const float x[4], const float y[4])
+{
+    const hgeVertex *v = quad.v;
+    return y[0] == y[1] && y[3] == y[2] && x[0] == x[3] && x[1] == x[2] &&
+           v[0].ty == v[1].ty && v[3].ty == v[2].ty && v[0].tx == v[3].tx &&
+           v[1].tx == v[2].tx && v[0].col == v[1].col && v[0].col == v[2].col &&
+           v[0].col == v[3].col;
+}
+
+// One axis of a copied quad: the whole-texel source span and the destination
+// span, with whether the two run in opposite directions.
+struct Span {
+    int source_start, source_length;
+    float start, length;
+    bool mirrored;
+};
+
+static Span SpanOf(float t0, float t1, int texels, float p0, float p1)
+{
+    Span span{};
+    t0 = ClampUnit(t0);
+    t1 = ClampUnit(t1);
+    span.mirrored = (t1 < t0) != (p1 < p0);
+    int first = static_cast<int>(std::lround(std::min(t0, t1) * texels));
+    int last = static_cast<int>(std::lround(std::max(t0, t1) * texels));
+    span.source_start = first;
+    span.source_length = last - first;
+    span.start = std::min(p0, p1);
+    span.length = std::fabs(p1 - p0);
+    return span;
+}
+
+static void CopyQuad(const hgeQuad &quad, const TextureEntry &texture, const float x[4],
+                     const float y[4])
+{
+    Span across = SpanOf(quad.v[0].tx, quad.v[1].tx, texture.width, x[0], x[1]);
+    Span down = SpanOf(quad.v[0].ty, quad.v[3].ty, texture.height, y[0], y[3]);
+    if (across.source_length <= 0 || down.source_length <= 0 || across.length <= 0.0f ||
+        down.length <= 0.0f)
+        return;
+    Rgba modulation = SplitColor(quad.v[0].col);
+    if (quad.blend & BLEND_COLORADD)
+        modulation.r = modulation.g = modulation.b = 255;
+    PrepareTexture(texture, BlendModeOf(quad, &texture), modulation);
+    SDL_Rect source{across.source_start, down.source_start, across.source_length,
+                    down.source_length};
+    SDL_FRect target{across.start, down.start, across.length, down.length};
+    int flip = (across.mirrored ? SDL_FLIP_HORIZONTAL : 0) | (down.mirrored ? SDL_FLIP_VERTICAL : 0);
+    if (flip)
+        SDL_RenderCopyExF(engine.renderer, texture.texture, &source, &target, 0.0, nullptr,
+                          static_cast<SDL_RendererFlip>(flip));
+    else
+        SDL_RenderCopyF(engine.renderer, texture.texture, &source, &target);
+}
+
+static void GeometryQuad(const hgeQuad &quad, const TextureEntry *texture, const float x[4],
+                         const float y[4])
+{
+    static const int corners_of_triangles[] = {0, 1, 2, 0, 2, 3};
+    SDL_Vertex vertices[4];
+    for (int i = 0; i < 4; ++i) {
+        Rgba c = SplitColor(quad.v[i].col);
+        if (texture && (quad.blend & BLEND_COLORADD))
+            c.r = c.g = c.b = 255;
+        vertices[i].position = {x[i], y[i]};
+        vertices[i].color = {c.r, c.g, c.b, c.a};
+        vertices[i].tex_coord = {ClampUnit(quad.v[i].tx), ClampUnit(quad.v[i].ty)};
+    }
+    SDL_BlendMode blend = BlendModeOf(quad, texture);
+    if (texture)
+        PrepareTexture(*texture, blend, {255, 255, 255, 255});
+    else
+        SDL_SetRenderDrawBlendMode(engine.renderer, blend);
+    SDL_RenderGeometry(engine.renderer, texture ? texture->texture : nullptr, vertices, 4,
+                       corners_of_triangles, 6);
+}
+
+void HGE::Gfx_RenderQuad(const hgeQuad *quad)
+{
+    if (!quad)
+        return;
+    if (seam.record_quads)
+        seam.quads.push_back({*quad, engine.in_scene ? engine.scene_target : 0});
+    if (!engine.in_scene || engine.scene_dry)
+        return;
+    const TextureEntry *texture = nullptr;
+    if (quad->tex) {
+        texture = FindTexture(quad->tex);
+        // A freed or unknown handle draws nothing rather than a blank quad.
+        if (!texture)
+            return;
+    }
+    float x[4], y[4];
+    for (int i = 0; i < 4; ++i) {
+        x[i] = Snap(quad->v[i].x);
+        y[i] = Snap(quad->v[i].y);
+    }
+    if (texture && IsAxisAlignedOneColor(*quad, x, y))
+        CopyQuad(*quad, *texture, x, y);
+    else
+        GeometryQuad(*quad, texture, x, y);
+}

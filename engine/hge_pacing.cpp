@@ -1,0 +1,66 @@
+#include "hge_pacing.h"
+
+#include <cmath>
+
+double NextDeadline(double previous, double now, double period)
+{
+    double next = previous + period;
+    if (now - next > period)
+        return now;
+    return next;
+}
+
+FramePacer::FramePacer(PaceMode mode, double period, double now)
+    : mode(mode), period(period)
+{
+    if (mode == PaceMode::Deadlines)
+        deadline = now;
+    window_start = now;
+}
+
+void FramePacer::StartWindow(double now)
+{
+    window_start = now;
+    frames = 0;
+}
+
+double FramePacer::StartDeadlines(double now)
+{
+    mode = PaceMode::Deadlines;
+    deadline = NextDeadline(now, now, period);
+    return deadline;
+}
+
+double FramePacer::FrameDone(double now)
+{
+    switch (mode) {
+    case PaceMode::Unpaced:
+        return now;
+    case PaceMode::Measuring:
+        // The first frames carry the window's start-up, not the display's rate.
+        if (warmup_left > 0) {
+            if (--warmup_left == 0)
+                StartWindow(now);
+            return now;
+        }
+        if (++frames == MEASURED_FRAMES) {
+            if (std::fabs(MeanInterval(now) - period) > period * TOLERANCE)
+                return StartDeadlines(now);
+            mode = PaceMode::Vsync;
+            StartWindow(now);
+        }
+        return now;
+    case PaceMode::Vsync:
+        if (++frames == CHECK_FRAMES) {
+            // Only a rate too fast is a broken vsync; a slow one is load.
+            if (MeanInterval(now) < period * (1.0 - 2.0 * TOLERANCE))
+                return StartDeadlines(now);
+            StartWindow(now);
+        }
+        return now;
+    case PaceMode::Deadlines:
+        deadline = NextDeadline(deadline, now, period);
+        return deadline;
+    }
+    return now;
+}
