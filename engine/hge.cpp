@@ -179,6 +179,16 @@ static bool EnvironmentChoseDriver()
     return chosen && *chosen;
 }
 
+static bool EnvironmentNamesDisplay()
+{
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char *value = SDL_getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
 static void ChooseDrivers()
 {
     // Without framebuffer acceleration SDL would hide a GL texture behind the
@@ -197,7 +207,10 @@ static bool StartVideo(HGE *hge)
 {
     ChooseDrivers();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        hge->System_Log("Can't start SDL video: %s", SDL_GetError());
+        if (!seam.headless && !EnvironmentChoseDriver() && !EnvironmentNamesDisplay())
+            hge->System_Log("no display: set DISPLAY or WAYLAND_DISPLAY");
+        else
+            hge->System_Log("Can't start SDL video: %s", SDL_GetError());
         return false;
     }
     engine.sdl_started = true;
@@ -423,13 +436,15 @@ static bool RunFrame(int frame)
     if (engine.quit)
         return true;
     bool done = engine.frame_func();
+    seam.frame_count = frame + 1;
+    if (done)
+        return true;
     // Read only now: the frame function may have installed another one.
     if (engine.render_func)
         engine.render_func();
-    seam.frame_count = frame + 1;
     if (seam.frame_hook && seam.frame_hook(frame))
-        done = true;
-    return done || !engine.frame_func;
+        return true;
+    return !engine.frame_func;
 }
 
 bool HGE::System_Start()

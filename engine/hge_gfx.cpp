@@ -230,7 +230,8 @@ bool HGE::Gfx_BeginScene(HTARGET target)
     engine.in_scene = true;
     engine.scene_target = target;
     // Nobody can see a headless window unless a test reads it back.
-    engine.scene_dry = !target && seam.headless && !seam.capture_window;
+    engine.scene_dry = !target && seam.headless && !seam.capture_window && !seam.draw_window;
+    engine.dry_scene.clear();
     return true;
 }
 
@@ -238,8 +239,9 @@ static void CountShownFrame()
 {
     double now = EngineSeconds();
     ++engine.fps_frames;
-    if (now - engine.fps_since >= 1.0) {
-        engine.fps_last = engine.fps_frames;
+    double elapsed = now - engine.fps_since;
+    if (elapsed >= 1.0) {
+        engine.fps_last = static_cast<int>(std::lround(engine.fps_frames / elapsed));
         engine.fps_frames = 0;
         engine.fps_since = now;
     }
@@ -254,7 +256,10 @@ void HGE::Gfx_EndScene()
         SDL_SetRenderTarget(engine.renderer, nullptr);
         return;
     }
-    if (!engine.scene_dry) {
+    if (engine.scene_dry) {
+        engine.dry_scene_last.swap(engine.dry_scene);
+        engine.dry_scene_ended = true;
+    } else {
         // Read back before presenting: afterwards the back buffer is undefined.
         if (seam.capture_window)
             CaptureWindow();
@@ -263,13 +268,21 @@ void HGE::Gfx_EndScene()
     CountShownFrame();
 }
 
-void HGE::Gfx_Clear(DWORD color)
+static void ClearScene(DWORD color)
 {
-    if (!engine.in_scene || engine.scene_dry)
-        return;
     Rgba c = SplitColor(color);
     SDL_SetRenderDrawColor(engine.renderer, c.r, c.g, c.b, c.a);
     SDL_RenderClear(engine.renderer);
+}
+
+void HGE::Gfx_Clear(DWORD color)
+{
+    if (!engine.in_scene)
+        return;
+    if (engine.scene_dry)
+        engine.dry_scene.push_back({true, color, {}});
+    else
+        ClearScene(color);
 }
 
 // ---------------------------------------------------------------- quads
@@ -383,28 +396,58 @@ static void GeometryQuad(const hgeQuad &quad, const TextureEntry *texture, const
                        corners_of_triangles, 6);
 }
 
-void HGE::Gfx_RenderQuad(const hgeQuad *quad)
+static void DrawQuad(const hgeQuad &quad)
 {
-    if (!quad)
-        return;
-    if (seam.record_quads)
-        seam.quads.push_back({*quad, engine.in_scene ? engine.scene_target : 0});
-    if (!engine.in_scene || engine.scene_dry)
-        return;
     const TextureEntry *texture = nullptr;
-    if (quad->tex) {
-        texture = FindTexture(quad->tex);
+    if (quad.tex) {
+        texture = FindTexture(quad.tex);
         // A freed or unknown handle draws nothing rather than a blank quad.
         if (!texture)
             return;
     }
     float x[4], y[4];
     for (int i = 0; i < 4; ++i) {
-        x[i] = Snap(quad->v[i].x);
-        y[i] = Snap(quad->v[i].y);
+        x[i] = Snap(quad.v[i].x);
+        y[i] = Snap(quad.v[i].y);
     }
-    if (texture && IsAxisAlignedOneColor(*quad, x, y))
-        CopyQuad(*quad, *texture, x, y);
+    if (texture && IsAxisAlignedOneColor(quad, x, y))
+        CopyQuad(quad, *texture, x, y);
     else
-        GeometryQuad(*quad, texture, x, y);
+        GeometryQuad(quad, texture, x, y);
+}
+
+void HGE::Gfx_RenderQuad(const hgeQuad *quad)
+{
+    if (!quad)
+        return;
+    if (seam.record_quads)
+        seam.quads.push_back({*quad, engine.in_scene ? engine.scene_target : 0});
+    if (!engine.in_scene)
+        return;
+    if (engine.scene_dry)
+        engine.dry_scene.push_back({false, 0, *quad});
+    else
+        DrawQuad(*quad);
+}
+
+hgeTesting::Pixels DrawDryWindow()
+{
+    if (!engine.renderer || !engine.dry_scene_ended)
+        return hgeTesting::Pixels();
+    SDL_Texture *previous = SDL_GetRenderTarget(engine.renderer);
+    HTARGET previous_target = engine.scene_target;
+    SDL_SetRenderTarget(engine.renderer, nullptr);
+    engine.scene_target = 0;
+    for (const WindowStep &step : engine.dry_scene_last) {
+        if (step.clear)
+            ClearScene(step.color);
+        else
+            DrawQuad(step.quad);
+    }
+    int width = 0, height = 0;
+    SDL_GetRendererOutputSize(engine.renderer, &width, &height);
+    hgeTesting::Pixels pixels = ReadRenderTarget(nullptr, width, height);
+    engine.scene_target = previous_target;
+    SDL_SetRenderTarget(engine.renderer, previous);
+    return pixels;
 }

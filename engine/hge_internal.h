@@ -25,6 +25,13 @@ struct TextureEntry {
     bool target = false;
 };
 
+// A clear (quad unused) or a quad of a headless window scene that was not drawn.
+struct WindowStep {
+    bool clear;
+    DWORD color;
+    hgeQuad quad;
+};
+
 struct EngineState {
     HGE *object = nullptr;
     int references = 0;
@@ -55,7 +62,10 @@ struct EngineState {
 
     bool in_scene = false;
     HTARGET scene_target = 0;
-    bool scene_dry = false;  // headless window scene nobody reads: not rasterised
+    bool scene_dry = false;  // headless window scene nobody reads: only noted down
+    std::vector<WindowStep> dry_scene;       // the one being noted
+    std::vector<WindowStep> dry_scene_last;  // the last one ended, drawn on demand
+    bool dry_scene_ended = false;
 
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     int fps_frames = 0;
@@ -87,6 +97,7 @@ struct SeamState {
     bool record_quads = false;
     std::vector<hgeTesting::RecordedQuad> quads;
     bool capture_window = false;
+    bool draw_window = false;
     hgeTesting::Pixels window;
     std::vector<std::string> log_lines;
     int frame_count = 0;
@@ -109,3 +120,6 @@ char *ReadEngineFile(const char *filename, DWORD *size, std::string *why);
 void FreeAllTextures();
 // Called by the seam and by the window's Gfx_EndScene.
 hgeTesting::Pixels ReadRenderTarget(SDL_Texture *texture, int width, int height);
+// Called by the seam's ReadWindow: draws the last headless window scene that
+// was only noted down and reads it back; empty pixels when there is none.
+hgeTesting::Pixels DrawDryWindow();

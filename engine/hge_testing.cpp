@@ -76,6 +76,11 @@ void CaptureWindow(bool on)
     seam.capture_window = on;
 }
 
+void DrawHeadlessWindow(bool on)
+{
+    seam.draw_window = on;
+}
+
 Pixels ReadTarget(HTARGET target)
 {
     auto found = engine.textures.find(target);
@@ -86,7 +91,9 @@ Pixels ReadTarget(HTARGET target)
 
 Pixels ReadWindow()
 {
-    return seam.window;
+    if (seam.capture_window)
+        return seam.window;
+    return DrawDryWindow();
 }
 
 static SDL_Surface *WrapPixels(const Pixels &pixels)

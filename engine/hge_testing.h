@@ -63,15 +63,21 @@ void RecordQuads(bool on);
 const std::vector<RecordedQuad> &Quads();
 void ClearQuads();
 
-// Reads the window back just before every present from now on. Off by
-// default: headless, a window nobody reads is not even drawn, which keeps a
-// scripted minute of play well under a second.
+// Headless, the window is not drawn frame by frame (that would cost a
+// scripted minute of play seconds); its last scene is only noted down and
+// drawn when ReadWindow asks. CaptureWindow(true) instead draws every frame
+// and reads it back just before presenting, so the picture outlives the
+// textures it was drawn from. Off by default.
 void CaptureWindow(bool on);
+// Draws the headless window every frame without reading it back (benchmarks
+// of a player's frame). Off by default.
+void DrawHeadlessWindow(bool on);
 
 // The pixels of a render target as they stand now.
 Pixels ReadTarget(HTARGET target);
-// The window as it was last presented while CaptureWindow was on; empty
-// pixels when no frame was captured.
+// The window as last presented: the captured frame while CaptureWindow is
+// on, else the last window scene drawn now (its textures must still exist).
+// Empty pixels when there is none.
 Pixels ReadWindow();
 // Writes pixels as an RGBA PNG; false when the file cannot be written.
 bool SavePNG(const Pixels &pixels, const std::string &path);

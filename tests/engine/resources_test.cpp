@@ -1,0 +1,143 @@
+// Files and textures: what is read, from where, and the one log line a
+// failure leaves.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "engine_test.h"
+#include "torvek_test.h"
+
+using engine_test::HeadlessEngine;
+using engine_test::MakePixels;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteFile(const fs::path &path, const std::string &text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class Resources : public HeadlessEngine {
+protected:
+    void SetUp() override
+    {
+        HeadlessEngine::SetUp();
+        folder = fs::path(torvek_test::OutputDir()) / "engine-resources";
+        fs::create_directories(folder);
+    }
+
+    void TearDown() override
+    {
+        fs::current_path(torvek_test::DataDir());
+        HeadlessEngine::TearDown();
+    }
+
+    fs::path folder;
+};
+
+TEST_F(Resources, AFileIsReadWholeWithItsLength)
+{
+    std::string text("font data\0with a zero inside", 28);
+    WriteFile(folder / "whole.txt", text);
+    DWORD size = 0;
+    char *block = static_cast<char *>(hge->Resource_Load((folder / "whole.txt").c_str(), &size));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(size, text.size());
+    EXPECT_EQ(std::string(block, size), text);
+    hge->Resource_Free(block);
+    hge->Resource_Free(nullptr);
+}
+
+TEST_F(Resources, FailedLoadsGiveNothingAndOneLineNamingTheFile)
+{
+    WriteFile(folder / "not-an-image.png", "plain text, not a picture");
+    DWORD size = 77;
+    EXPECT_EQ(hge->Resource_Load("Missing/nothing.fnt", &size), nullptr);
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(hge->Texture_Load("Missing/nothing.png"), 0u);
+    EXPECT_EQ(hge->Texture_Load((folder / "not-an-image.png").c_str()), 0u);
+    EXPECT_EQ(hge->Texture_Load(folder.c_str()), 0u);
+
+    const auto &lines = hgeTesting::LogLines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines[0].find("Missing/nothing.fnt"), std::string::npos);
+    EXPECT_NE(lines[1].find("Missing/nothing.png"), std::string::npos);
+    EXPECT_NE(lines[2].find("not-an-image.png"), std::string::npos);
+    EXPECT_NE(lines[3].find("engine-resources"), std::string::npos);
+    for (const std::string &line : lines)
+        EXPECT_EQ(line.find('\n'), std::string::npos);
+}
+
+TEST_F(Resources, RelativePathsTryTheWorkingFolderThenTheExecutablesFolder)
+{
+    fs::path beside = fs::read_symlink("/proc/self/exe").parent_path();
+    WriteFile(beside / "engine-beside.txt", "beside the executable");
+    WriteFile(folder / "engine-beside.txt", "in the working folder");
+    fs::path elsewhere = folder / "elsewhere";
+    fs::create_directories(elsewhere);
+
+    fs::current_path(elsewhere);
+    DWORD size = 0;
+    char *block = static_cast<char *>(hge->Resource_Load("engine-beside.txt", &size));
+    ASSERT_NE(block, nullptr);
+    EXPECT_STREQ(block, "beside the executable");
+    hge->Resource_Free(block);
+
+    fs::current_path(folder);
+    block = static_cast<char *>(hge->Resource_Load("engine-beside.txt", &size));
+    ASSERT_NE(block, nullptr);
+    EXPECT_STREQ(block, "in the working folder");
+    hge->Resource_Free(block);
+    fs::remove(beside / "engine-beside.txt");
+}
+
+TEST_F(Resources, TexturesLoadFromFilesAndFromMemoryAndFreeOnce)
+{
+    hgeTesting::Pixels picture = MakePixels(6, 3, [](int x, int y) {
+        return 0xFF000000u | static_cast<uint32_t>(x * 30) << 8 | static_cast<uint32_t>(y * 70);
+    });
+    std::string path = (folder / "picture.png").string();
+    ASSERT_TRUE(hgeTesting::SavePNG(picture, path));
+    HTEXTURE from_file = hge->Texture_Load(path.c_str());
+    ASSERT_NE(from_file, 0u);
+    EXPECT_EQ(hge->Texture_GetWidth(from_file), 6);
+    EXPECT_EQ(hge->Texture_GetHeight(from_file), 3);
+
+    DWORD size = 0;
+    void *bytes = hge->Resource_Load(path.c_str(), &size);
+    ASSERT_NE(bytes, nullptr);
+    HTEXTURE from_memory = hge->Texture_Load(static_cast<const char *>(bytes), size);
+    hge->Resource_Free(bytes);
+    ASSERT_NE(from_memory, 0u);
+    EXPECT_NE(from_memory, from_file);
+    EXPECT_EQ(hge->Texture_GetWidth(from_memory), 6);
+
+    hge->Texture_Free(from_file);
+    hge->Texture_Free(from_file);
+    hge->Texture_Free(0);
+    EXPECT_EQ(hge->Texture_GetWidth(from_file), 0);
+    EXPECT_EQ(hge->Texture_GetHeight(from_memory), 3);
+    EXPECT_TRUE(hgeTesting::LogLines().empty());
+}
+
+TEST_F(Resources, AQuadOnAFreedTextureDrawsNothing)
+{
+    HTEXTURE texture = LoadPixels(MakePixels(2, 2, [](int, int) { return 0xFFFFFFFFu; }), "gone");
+    HTARGET target = hge->Target_Create(4, 4, false);
+    hge->Texture_Free(texture);
+    hgeQuad quad = engine_test::MakeQuad(texture, 0, 0, 4, 4);
+    ASSERT_TRUE(hge->Gfx_BeginScene(target));
+    hge->Gfx_Clear(0);
+    hge->Gfx_RenderQuad(&quad);
+    hge->Gfx_EndScene();
+    for (uint32_t pixel : hgeTesting::ReadTarget(target).argb)
+        EXPECT_EQ(pixel, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,396 @@
+// The engine's life and frame loop: references, start-up failures, the order
+// of frame and render functions, the clock, keys and random numbers.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine_test.h"
+
+using engine_test::HeadlessEngine;
+
+namespace {
+
+void StartHeadless()
+{
+    hgeTesting::Reset();
+    hgeTesting::UseHeadless();
+    hgeTesting::UseVirtualClock();
+}
+
+TEST(EngineLife, EveryCreateSharesOneEngineAndTheLastReleaseClosesIt)
+{
+    StartHeadless();
+    HGE *first = hgeCreate(HGE_VERSION);
+    HGE *second = hgeCreate(HGE_VERSION);
+    ASSERT_EQ(first, second);
+    ASSERT_TRUE(first->System_Initiate());
+    HTARGET target = first->Target_Create(8, 8, false);
+    ASSERT_NE(target, 0u);
+
+    // Still open while one reference remains.
+    second->Release();
+    EXPECT_TRUE(first->Gfx_BeginScene(target));
+    first->Gfx_EndScene();
+    EXPECT_EQ(first->Texture_GetWidth(first->Target_GetTexture(target)), 8);
+
+    // The last one frees the target with everything else; a new engine
+    // starts closed, with the default states.
+    first->System_SetState(HGE_SCREENWIDTH, 640);
+    first->Release();
+    HGE *fresh = hgeCreate(HGE_VERSION);
+    EXPECT_EQ(fresh->Texture_GetWidth(target), 0);
+    EXPECT_FALSE(fresh->Gfx_BeginScene(0));
+    EXPECT_NE(fresh->System_GetState(HGE_SCREENWIDTH), 640);
+    fresh->Release();
+}
+
+TEST(EngineLife, ShutdownFreesEverythingOnceAndMaySafelyBeRepeated)
+{
+    StartHeadless();
+    HGE *hge = hgeCreate(HGE_VERSION);
+    ASSERT_TRUE(hge->System_Initiate());
+    HTARGET target = hge->Target_Create(16, 16, true);
+    HTEXTURE texture = hge->Target_GetTexture(target);
+    // Freeing a target's texture by itself would leave the target without one.
+    hge->Texture_Free(texture);
+    EXPECT_EQ(hge->Texture_GetWidth(texture), 16);
+
+    hge->System_Shutdown();
+    hge->System_Shutdown();
+    hge->Target_Free(target);
+    hge->Texture_Free(texture);
+    EXPECT_EQ(hge->Texture_GetWidth(texture), 0);
+    // The engine opens again after a shutdown.
+    ASSERT_TRUE(hge->System_Initiate());
+    EXPECT_NE(hge->Target_Create(4, 4, false), 0u);
+    hge->Release();
+}
+
+TEST(EngineLife, FailedInitiateReportsWhyAndLeavesShutdownSafe)
+{
+    StartHeadless();
+    hgeTesting::FailNextInitiate();
+    HGE *hge = hgeCreate(HGE_VERSION);
+    EXPECT_FALSE(hge->System_Initiate());
+    ASSERT_EQ(hgeTesting::LogLines().size(), 1u);
+    EXPECT_EQ(hgeTesting::LogLines()[0], "no display: set DISPLAY or WAYLAND_DISPLAY");
+
+    EXPECT_FALSE(hge->System_Start());
+    EXPECT_EQ(hge->Texture_Load("anything.png"), 0u);
+    EXPECT_EQ(hge->Target_Create(256, 192, true), 0u);
+    hge->Texture_Free(0);
+    hge->Target_Free(0);
+    hge->System_Shutdown();
+    hge->Release();
+}
+
+TEST(EngineLife, WithoutADisplayTheInvisibleFallbackCountsAsFailure)
+{
+    hgeTesting::Reset();
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("SDL_VIDEODRIVER");
+    HGE *hge = hgeCreate(HGE_VERSION);
+    bool opened = hge->System_Initiate();
+    // A machine with a console display may open one; an invisible one never.
+    if (opened) {
+        std::string driver = SDL_GetCurrentVideoDriver();
+        EXPECT_NE(driver, "offscreen");
+        EXPECT_NE(driver, "dummy");
+    } else {
+        EXPECT_EQ(hgeTesting::LogLines().back(), "no display: set DISPLAY or WAYLAND_DISPLAY");
+    }
+    hge->System_Shutdown();
+    hge->Release();
+}
+
+TEST(EngineLife, AnInvisibleDriverAskedForInTheEnvironmentIsAccepted)
+{
+    hgeTesting::Reset();
+    hgeTesting::UseVirtualClock();
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    unsetenv("DISPLAY");
+    HGE *hge = hgeCreate(HGE_VERSION);
+    EXPECT_TRUE(hge->System_Initiate());
+    hge->System_Shutdown();
+    hge->Release();
+}
+
+TEST(EngineLife, WindowTitleDefaultsToTheExecutableName)
+{
+    StartHeadless();
+    HGE *hge = hgeCreate(HGE_VERSION);
+    EXPECT_STREQ(hge->System_GetState(HGE_TITLE), "test_engine");
+    hge->System_SetState(HGE_TITLE, "Chosen");
+    ASSERT_TRUE(hge->System_Initiate());
+    EXPECT_STREQ(SDL_GetWindowTitle(SDL_GetWindowFromID(1)), "Chosen");
+    hge->Release();
+}
+
+// ---------------------------------------------------------------- frame loop
+
+std::vector<std::string> calls;
+HGE *loop_hge = nullptr;
+
+bool Render_Second()
+{
+    calls.push_back("render second");
+    return false;
+}
+
+bool Frame_Second()
+{
+    calls.push_back("frame second");
+    return calls.size() >= 5;
+}
+
+bool Render_First()
+{
+    calls.push_back("render first");
+    return false;
+}
+
+bool Frame_First()
+{
+    calls.push_back("frame first");
+    if (calls.size() > 2) {
+        loop_hge->System_SetState(HGE_FRAMEFUNC, Frame_Second);
+        loop_hge->System_SetState(HGE_RENDERFUNC, Render_Second);
+    }
+    return false;
+}
+
+class FrameLoop : public HeadlessEngine {
+protected:
+    void SetUp() override
+    {
+        calls.clear();
+        HeadlessEngine::SetUp();
+        loop_hge = hge;
+    }
+};
+
+TEST_F(FrameLoop, FunctionsReplacedInsideTheFrameFunctionTakeEffectInTheSameFrame)
+{
+    hge->System_SetState(HGE_FRAMEFUNC, Frame_First);
+    hge->System_SetState(HGE_RENDERFUNC, Render_First);
+    EXPECT_TRUE(hge->System_Start());
+    // The frame function that ends the loop is the last call: no render after it.
+    std::vector<std::string> expected = {"frame first", "render first", "frame first",
+                                         "render second", "frame second"};
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(hgeTesting::FrameCount(), 3);
+    EXPECT_EQ(hge->System_GetState(HGE_FRAMEFUNC), Frame_Second);
+}
+
+bool Frame_Forever()
+{
+    calls.push_back("frame");
+    return false;
+}
+
+TEST_F(FrameLoop, TheHookAndTheWindowsCloseButtonEndTheLoop)
+{
+    hge->System_SetState(HGE_FRAMEFUNC, Frame_Forever);
+    hgeTesting::SetFrameHook([](int frame) { return frame == 4; });
+    hge->System_Start();
+    EXPECT_EQ(hgeTesting::FrameCount(), 5);
+
+    calls.clear();
+    hgeTesting::SetFrameHook([](int frame) {
+        if (frame == 1) {
+            SDL_Event quit{};
+            quit.type = SDL_QUIT;
+            SDL_PushEvent(&quit);
+        }
+        return false;
+    });
+    hge->System_Start();
+    // The close is seen before the third frame function runs.
+    EXPECT_EQ(calls.size(), 2u);
+}
+
+std::vector<float> times;
+
+bool Frame_Timed()
+{
+    times.push_back(loop_hge->Timer_GetTime());
+    return times.size() == 150;
+}
+
+TEST_F(FrameLoop, VirtualClockStepsOnceAFrameAndTheFrameRateFollowsIt)
+{
+    times.clear();
+    hgeTesting::UseVirtualClock(0.02f, 3.0f);
+    hge->System_SetState(HGE_FRAMEFUNC, Frame_Timed);
+    hge->System_SetState(HGE_RENDERFUNC, [] {
+        loop_hge->Gfx_BeginScene(0);
+        loop_hge->Gfx_EndScene();
+        return false;
+    });
+    hge->System_Start();
+    ASSERT_EQ(times.size(), 150u);
+    EXPECT_FLOAT_EQ(times[0], 3.0f);
+    EXPECT_NEAR(times[1], 3.02f, 1e-5);
+    EXPECT_NEAR(times[149], 3.0f + 149 * 0.02f, 1e-4);
+    EXPECT_EQ(hge->Timer_GetFPS(), 50);
+}
+
+TEST_F(FrameLoop, StartRefusesToRunWithoutAFrameFunction)
+{
+    EXPECT_FALSE(hge->System_Start());
+    EXPECT_EQ(hgeTesting::LogLines().size(), 1u);
+}
+
+// ---------------------------------------------------------------- keys
+
+std::vector<int> keys_seen;
+
+bool Frame_ReadKeys()
+{
+    int key = loop_hge->Input_GetKey();
+    // Every call in one frame answers the same.
+    EXPECT_EQ(loop_hge->Input_GetKey(), key);
+    keys_seen.push_back(key);
+    return false;
+}
+
+void PressKey(SDL_Keycode key, bool repeat = false, Uint16 modifiers = KMOD_NONE)
+{
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    event.key.repeat = repeat ? 1 : 0;
+    event.key.keysym.sym = key;
+    event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
+    event.key.keysym.mod = modifiers;
+    SDL_PushEvent(&event);
+    event.type = SDL_KEYUP;
+    event.key.state = SDL_RELEASED;
+    event.key.repeat = 0;
+    SDL_PushEvent(&event);
+}
+
+class Keys : public FrameLoop {
+protected:
+    void SetUp() override
+    {
+        keys_seen.clear();
+        FrameLoop::SetUp();
+        hge->System_SetState(HGE_FRAMEFUNC, Frame_ReadKeys);
+    }
+
+    // Runs one frame per entry; the keys of an entry are pressed before its frame.
+    void RunFrames(std::vector<std::vector<SDL_Keycode>> presses)
+    {
+        hgeTesting::SetFrameHook([presses](int frame) {
+            if (frame + 1 >= static_cast<int>(presses.size()))
+                return true;
+            for (SDL_Keycode key : presses[frame + 1])
+                PressKey(key);
+            return false;
+        });
+        for (SDL_Keycode key : presses[0])
+            PressKey(key);
+        hge->System_Start();
+    }
+};
+
+TEST_F(Keys, KeyboardKeysBecomeWindowsKeyCodes)
+{
+    const std::vector<std::pair<SDL_Keycode, int>> keys = {
+        {SDLK_BACKSPACE, 8}, {SDLK_RETURN, 13}, {SDLK_KP_ENTER, 13}, {SDLK_ESCAPE, 27},
+        {SDLK_SPACE, 32},    {SDLK_LEFT, 37},   {SDLK_UP, 38},       {SDLK_RIGHT, 39},
+        {SDLK_DOWN, 40},     {SDLK_0, 48},      {SDLK_9, 57},        {SDLK_a, 65},
+        {SDLK_i, 73},        {SDLK_k, 75},      {SDLK_n, 78},        {SDLK_z, 90},
+        {SDLK_F1, 112},      {SDLK_F12, 123},   {SDLK_KP_0, 0x60},   {SDLK_KP_9, 0x69},
+        {SDLK_LSHIFT, 0x10}, {SDLK_TAB, 9},     {SDLK_DELETE, 0x2E}, {SDLK_PAGEDOWN, 0x22},
+    };
+    std::vector<std::vector<SDL_Keycode>> presses;
+    std::vector<int> expected;
+    for (auto [key, code] : keys) {
+        presses.push_back({key});
+        expected.push_back(code);
+    }
+    // A key the engine does not report gives 0.
+    presses.push_back({SDLK_F20});
+    expected.push_back(0);
+    RunFrames(presses);
+    EXPECT_EQ(keys_seen, expected);
+}
+
+TEST_F(Keys, ShiftedLettersGiveTheSameCode)
+{
+    hgeTesting::SetFrameHook([](int) { return true; });
+    PressKey(SDLK_n, false, KMOD_LSHIFT);
+    hge->System_Start();
+    EXPECT_EQ(keys_seen, std::vector<int>{HGEK_N});
+}
+
+TEST_F(Keys, OnlyTheFirstKeyOfAFrameCountsAndNothingIsQueued)
+{
+    RunFrames({{SDLK_SPACE, SDLK_LEFT, SDLK_RIGHT}, {}, {SDLK_ESCAPE}});
+    EXPECT_EQ(keys_seen, (std::vector<int>{HGEK_SPACE, 0, HGEK_ESCAPE}));
+}
+
+TEST_F(Keys, HeldKeysDoNotRepeat)
+{
+    hgeTesting::SetFrameHook([](int frame) {
+        if (frame == 0)
+            PressKey(SDLK_SPACE, true);
+        return frame == 1;
+    });
+    PressKey(SDLK_SPACE);
+    hge->System_Start();
+    EXPECT_EQ(keys_seen, (std::vector<int>{HGEK_SPACE, 0}));
+}
+
+TEST_F(Keys, ScriptedKeysComeOnePerFrameAndTheKeyboardIsIgnored)
+{
+    hgeTesting::QueueKeys({HGEK_SPACE, 0});
+    hgeTesting::QueueKeys({HGEK_ESCAPE});
+    EXPECT_EQ(hgeTesting::PendingKeys(), 3u);
+    RunFrames({{SDLK_LEFT}, {SDLK_UP}, {}, {SDLK_DOWN}});
+    EXPECT_EQ(keys_seen, (std::vector<int>{HGEK_SPACE, 0, HGEK_ESCAPE, 0}));
+    EXPECT_EQ(hgeTesting::PendingKeys(), 0u);
+}
+
+// ---------------------------------------------------------------- random, log
+
+TEST_F(HeadlessEngine, RandomIntegersIncludeBothEndsAndRepeatForASeed)
+{
+    hgeTesting::SetSeed(1234);
+    std::vector<int> first;
+    bool low = false, high = false;
+    for (int i = 0; i < 1000; ++i) {
+        int value = hge->Random_Int(-2, 3);
+        ASSERT_GE(value, -2);
+        ASSERT_LE(value, 3);
+        low = low || value == -2;
+        high = high || value == 3;
+        first.push_back(value);
+    }
+    EXPECT_TRUE(low);
+    EXPECT_TRUE(high);
+    EXPECT_EQ(hge->Random_Int(7, 7), 7);
+    int whole = hge->Random_Int(INT32_MIN, INT32_MAX);
+    (void)whole;
+
+    hgeTesting::SetSeed(1234);
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(hge->Random_Int(-2, 3), first[i]);
+}
+
+TEST_F(HeadlessEngine, LogWritesWholeLinesHoweverLong)
+{
+    std::string long_word(5000, 'x');
+    hge->System_Log("%s and %d", long_word.c_str(), 42);
+    ASSERT_EQ(hgeTesting::LogLines().size(), 1u);
+    EXPECT_EQ(hgeTesting::LogLines()[0], long_word + " and 42");
+}
+
+}  // namespace
