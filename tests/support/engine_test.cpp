@@ -25,7 +25,9 @@ void HeadlessEngine::TearDown()
 
 HTEXTURE HeadlessEngine::LoadPixels(const hgeTesting::Pixels &pixels, const std::string &name)
 {
-    std::string path = torvek_test::OutputDir() + "/" + name + ".png";
+    // Named after the test too: tests run side by side in separate processes.
+    std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::string path = torvek_test::OutputDir() + "/engine-" + test + "-" + name + ".png";
     if (!hgeTesting::SavePNG(pixels, path))
         return 0;
     return hge->Texture_Load(path.c_str());
