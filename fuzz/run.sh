@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds the font fuzz target with clang in a build folder of its own and runs
+# it for about SECONDS seconds (30 when not given) from the seed corpus.
+# Exits non-zero on a finding; the input that caused it is kept in the build
+# folder's fuzz-findings/. A long run: fuzz/run.sh 3600
+# The build folder is build-fuzz beside this one unless TORVEK_FUZZ_BUILD names
+# another; extra libFuzzer flags can be given in TORVEK_FUZZ_FLAGS.
+set -euo pipefail
+
+seconds=${1:-30}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TORVEK_FUZZ_BUILD:-$root/build-fuzz}
+
+if ! command -v clang++ >/dev/null 2>&1; then
+    echo "fuzz/run.sh: clang++ is needed (Debian package: clang)" >&2
+    exit 2
+fi
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DTORVEK_FUZZ=ON -DTORVEK_TESTS=OFF -DTORVEK_BENCH=OFF >/dev/null
+cmake --build "$build" -j2 --target font_fuzz
+
+# New inputs go into the build folder's corpus; the seeds stay as committed.
+mkdir -p "$build/fuzz-corpus" "$build/fuzz-findings"
+# The reader's one diagnostic would flood the output: the target's standard
+# error is closed, libFuzzer and the sanitizers still report.
+export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+# shellcheck disable=SC2086
+exec "$build/fuzz/font_fuzz" \
+    -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+    -close_fd_mask=2 -print_final_stats=1 \
+    -artifact_prefix="$build/fuzz-findings/" \
+    ${TORVEK_FUZZ_FLAGS:-} \
+    "$build/fuzz-corpus" "$root/fuzz/corpus"
