@@ -1,5 +1,7 @@
 #include "menu.h"
 
+#include <cstddef>
+
 #include "board.h"
 #include "main.h"
 #include "match.h"
@@ -111,7 +113,7 @@ bool Menu()
     return false;
 }
 
-template <size_t N>
+template <std::size_t N>
 static void Draw_Texts(const MenuText (&texts)[N])
 {
     for (const MenuText &t : texts)
