@@ -156,6 +156,13 @@ TEST(ArtImages, EveryPieceStandsInsideItsOwnCellOfTheBoard)
         for (int dx = -5; dx <= 5; ++dx)
             for (int dy = -1; dy <= 1; ++dy)
                 EXPECT_FALSE(IsGrout(board, x + dx, feet + dy)) << "cell " << cell << " at " << dx << "," << dy;
+        // ... in the middle of the tile, as wide on its left as on its right.
+        int left = 1, right = 1;
+        while (left < 30 && !IsGrout(board, x - left, feet))
+            ++left;
+        while (right < 30 && !IsGrout(board, x + right, feet))
+            ++right;
+        EXPECT_LE(std::abs(left - right), 1) << "cell " << cell << ": " << left << " left, " << right << " right";
     }
     // Walking from one standing point to its neighbour crosses one grout
     // line: across a row to the right, and down-left to the row in front.
