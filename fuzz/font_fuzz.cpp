@@ -23,7 +23,7 @@ std::filesystem::path folder;
 std::string description;
 
 // Longest piece of the input that is also drawn as text.
-constexpr size_t MAX_TEXT = 512;
+constexpr size_t MAX_TEXT = 200;
 
 const char *const TEXTS[] = {
     "AB\nA",
@@ -108,6 +108,7 @@ void Exercise(hgeFont &font, const char *input)
 {
     font.SetColor(0xFFECECEC);
     font.SetZ(0.0f);
+    font.SetBlendMode(BLEND_DEFAULT);
     for (const char *text : TEXTS)
         font.GetStringWidth(text);
     font.GetStringWidth(input);
