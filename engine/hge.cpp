@@ -280,8 +280,11 @@ bool HGE::System_Initiate()
         System_Log("no display: set DISPLAY or WAYLAND_DISPLAY");
         return false;
     }
-    if (!StartVideo(this) || !OpenWindow(this) || !CreateRenderer(this) || !StartImages(this))
+    if (!StartVideo(this) || !OpenWindow(this) || !CreateRenderer(this) || !StartImages(this)) {
+        // Whatever did open is closed again, so that a later attempt starts clean.
+        System_Shutdown();
         return false;
+    }
 
     if (engine.hide_mouse)
         SDL_ShowCursor(SDL_DISABLE);

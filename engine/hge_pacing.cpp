@@ -11,11 +11,8 @@ double NextDeadline(double previous, double now, double period)
 }
 
 FramePacer::FramePacer(PaceMode mode, double period, double now)
-    : mode(mode), period(period)
+    : mode(mode), period(period), deadline(now), window_start(now)
 {
-    if (mode == PaceMode::Deadlines)
-        deadline = now;
-    window_start = now;
 }
 
 void FramePacer::StartWindow(double now)
@@ -41,15 +38,15 @@ double FramePacer::FrameDone(double now)
         if (warmup_left > 0) {
             if (--warmup_left == 0)
                 StartWindow(now);
-            return now;
-        }
-        if (++frames == MEASURED_FRAMES) {
+        } else if (++frames == MEASURED_FRAMES) {
             if (std::fabs(MeanInterval(now) - period) > period * TOLERANCE)
                 return StartDeadlines(now);
             mode = PaceMode::Vsync;
             StartWindow(now);
+            return now;
         }
-        return now;
+        deadline = NextDeadline(deadline, now, period * MEASURING_PACE);
+        return deadline;
     case PaceMode::Vsync:
         if (++frames == CHECK_FRAMES) {
             // Only a rate too fast is a broken vsync; a slow one is load.

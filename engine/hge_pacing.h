@@ -26,6 +26,10 @@ public:
     // Largest relative difference of the measured period still taken as the
     // display's rate.
     static constexpr double TOLERANCE = 0.01;
+    // While measuring, frames are held to this share of the period: a vsync
+    // that holds waits longer and shows its own rate, one that does not
+    // shows this one, and either way the loop never races.
+    static constexpr double MEASURING_PACE = 0.9;
 
     // Made by System_Start with the period of the wanted rate in seconds and
     // the time the loop starts.

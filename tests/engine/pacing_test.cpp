@@ -48,6 +48,18 @@ TEST(FramePacing, SimulatedVsyncOrNoneAtAllIsReplacedByDeadlines)
     }
 }
 
+TEST(FramePacing, WhileMeasuringTheLoopNeverRaces)
+{
+    // Frames that cost nothing are still held to nearly the display's period.
+    FramePacer pacer(PaceMode::Measuring, PERIOD, 0.0);
+    double clock = 0.0;
+    for (int frame = 0; frame < 30; ++frame) {
+        double next = pacer.FrameDone(clock + 0.0001);
+        EXPECT_NEAR(next - clock, PERIOD * FramePacer::MEASURING_PACE, 1e-9);
+        clock = next;
+    }
+}
+
 TEST(FramePacing, SlowStartUpFramesDoNotSpoilTheMeasurement)
 {
     double clock = 0.0;
