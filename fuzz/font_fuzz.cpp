@@ -88,10 +88,10 @@ bool WriteDescription(const uint8_t *data, size_t size)
     return std::fclose(file) == 0 && written;
 }
 
-// SDL's software renderer copies a mirrored quad through a temporary surface
-// as large as the whole quad, unclipped: a letter of millions of pixels would
-// make it allocate gigabytes. Such fonts are laid out without a scene, where
-// the engine takes the quads and draws nothing.
+// SDL's software renderer scales a quad through a temporary surface as large
+// as the whole quad, unclipped (20000×20000 pixels: 1.5 GB and 3 seconds), so
+// fonts with letters that large are laid out without a scene, where the
+// engine takes the quads and draws nothing.
 bool LettersFitOnScreen(const hgeFont &font)
 {
     constexpr float LARGEST = 1024.0f;
