@@ -91,8 +91,8 @@ hgeFont::hgeFont(const char *filename, bool mipmap)
     if (!data)
         return;
     // A 0 after the last byte ends the text; a 0 inside the file ends it there.
-    std::vector<char> text(static_cast<const char *>(data), static_cast<const char *>(data) + size);
-    text.push_back('\0');
+    std::vector<char> text(static_cast<size_t>(size) + 1, '\0');
+    std::memcpy(text.data(), data, size);
     hge->Resource_Free(data);
 
     ReadDescription(filename, text.data(), mipmap);
@@ -100,10 +100,8 @@ hgeFont::hgeFont(const char *filename, bool mipmap)
 
 hgeFont::~hgeFont()
 {
-    for (hgeSprite *&letter : letterSprites) {
+    for (hgeSprite *letter : letterSprites)
         delete letter;
-        letter = nullptr;
-    }
     for (HTEXTURE loaded : textures)
         hge->Texture_Free(loaded);
     hge->Release();

@@ -69,8 +69,8 @@ private:
     static HGE *hge;
     static char buffer[1024];
 
-    // Copies the line at `file` into `line` and returns where the next one
-    // starts, or null when there is none.
+    // Copies the line at `file` into `line` (256 bytes) and returns where the
+    // next one starts, or null when there is none.
     static const char *_get_line(const char *file, char *line);
     void ReadDescription(const char *path, const char *text, bool mipmap);
     bool ReadTextureLine(const char *path, const char *line, bool mipmap);
