@@ -33,9 +33,7 @@ void Piece::Draw_Piece(float x, float y)
     sprite->Render(x, y);
     if (combo < 1 || combo > FULL_COMBO)
         return;
-    hgeSprite *mark = s_combo[combo - 1];
-    if (mark)
-        mark->Render(x - COMBO_MARK_WIDTH / 2, y - PIECE_HEIGHT);
+    s_combo[combo - 1]->Render(x - COMBO_MARK_WIDTH / 2, y - PIECE_HEIGHT);
 }
 
 Player::Player(bool human) : human(human), points(0) {}
