@@ -129,6 +129,10 @@ void FreeAllTextures()
     for (auto &[handle, entry] : engine.textures)
         SDL_DestroyTexture(entry.texture);
     engine.textures.clear();
+    if (engine.staging)
+        SDL_DestroyTexture(engine.staging);
+    engine.staging = nullptr;
+    engine.staging_tried = false;
 }
 
 // ---------------------------------------------------------------- targets
@@ -351,6 +355,55 @@ static Span SpanOf(float t0, float t1, int texels, float p0, float p1)
     return span;
 }
 
+// The software renderer stretches fastest between surfaces of one format,
+// and the window's has no alpha while a target's has. A finished target
+// shown enlarged on the window is therefore first copied as it is into a
+// staging texture of the window's format, then stretched from there: the
+// same pixels for about half the CPU.
+static SDL_Texture *StagingFor(const TextureEntry &texture)
+{
+    if (engine.staging &&
+        (engine.staging_width < texture.width || engine.staging_height < texture.height)) {
+        SDL_DestroyTexture(engine.staging);
+        engine.staging = nullptr;
+        engine.staging_tried = false;
+    }
+    if (!engine.staging_tried) {
+        engine.staging_tried = true;
+        SDL_RendererInfo info;
+        Uint32 format = SDL_GetWindowPixelFormat(engine.window);
+        if (SDL_GetRendererInfo(engine.renderer, &info) != 0 || SDL_strcmp(info.name, "software") ||
+            format == SDL_PIXELFORMAT_UNKNOWN || SDL_ISPIXELFORMAT_ALPHA(format))
+            return nullptr;
+        engine.staging = SDL_CreateTexture(engine.renderer, format, SDL_TEXTUREACCESS_TARGET,
+                                           texture.width, texture.height);
+        engine.staging_width = texture.width;
+        engine.staging_height = texture.height;
+    }
+    return engine.staging;
+}
+
+static bool ShowTargetThroughStaging(const TextureEntry &texture, Rgba modulation,
+                                     const SDL_Rect &source, const SDL_FRect &target)
+{
+    bool plain = modulation.r == 255 && modulation.g == 255 && modulation.b == 255;
+    bool enlarged = target.w > source.w || target.h > source.h;
+    if (!texture.target || engine.scene_target != 0 || !plain || !enlarged)
+        return false;
+    SDL_Texture *staging = StagingFor(texture);
+    if (!staging)
+        return false;
+    // Only the source rectangle is copied; the rest of the staging texture
+    // is never read.
+    SDL_SetRenderTarget(engine.renderer, staging);
+    SDL_RenderCopy(engine.renderer, texture.texture, &source, &source);
+    SDL_SetRenderTarget(engine.renderer, nullptr);
+    SDL_SetTextureBlendMode(staging, SDL_BLENDMODE_NONE);
+    SDL_SetTextureScaleMode(staging, engine.texture_filter ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+    SDL_RenderCopyF(engine.renderer, staging, &source, &target);
+    return true;
+}
+
 static void CopyQuad(const hgeQuad &quad, const TextureEntry &texture, const float x[4],
                      const float y[4])
 {
@@ -367,6 +420,8 @@ static void CopyQuad(const hgeQuad &quad, const TextureEntry &texture, const flo
                     down.source_length};
     SDL_FRect target{across.start, down.start, across.length, down.length};
     int flip = (across.mirrored ? SDL_FLIP_HORIZONTAL : 0) | (down.mirrored ? SDL_FLIP_VERTICAL : 0);
+    if (!flip && ShowTargetThroughStaging(texture, modulation, source, target))
+        return;
     if (flip)
         SDL_RenderCopyExF(engine.renderer, texture.texture, &source, &target, 0.0, nullptr,
                           static_cast<SDL_RendererFlip>(flip));

@@ -58,6 +58,11 @@ struct EngineState {
     bool vsync = false;  // the renderer was asked to wait for the display
 
     std::map<uint32_t, TextureEntry> textures;
+    // Window-format copy of a target before it is enlarged (software renderer).
+    SDL_Texture *staging = nullptr;
+    int staging_width = 0;
+    int staging_height = 0;
+    bool staging_tried = false;
     uint32_t next_handle = 1;
 
     bool in_scene = false;
