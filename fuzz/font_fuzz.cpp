@@ -42,16 +42,21 @@ void RemoveFolder()
 }
 
 // The folder the description file is written to, with the texture that the
-// seed files name beside it. Memory-backed when the machine has /dev/shm.
+// seed files name beside it: TORVEK_FUZZ_SCRATCH when set (fuzz/run.sh makes
+// and removes one), else a folder of this process's own in memory or /tmp.
 void MakeFolder()
 {
-    std::error_code error;
-    std::filesystem::path base = std::filesystem::exists("/dev/shm", error)
-                                     ? std::filesystem::path("/dev/shm")
-                                     : std::filesystem::temp_directory_path();
-    folder = base / ("torvek-font-fuzz-" + std::to_string(getpid()));
+    if (const char *scratch = std::getenv("TORVEK_FUZZ_SCRATCH")) {
+        folder = scratch;
+    } else {
+        std::error_code error;
+        std::filesystem::path base = std::filesystem::exists("/dev/shm", error)
+                                         ? std::filesystem::path("/dev/shm")
+                                         : std::filesystem::temp_directory_path();
+        folder = base / ("torvek-font-fuzz-" + std::to_string(getpid()));
+        std::atexit(RemoveFolder);
+    }
     std::filesystem::create_directories(folder);
-    std::atexit(RemoveFolder);
     description = (folder / "font.fnt").string();
 
     hgeTesting::Pixels texture;

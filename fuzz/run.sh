@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the font fuzz target with clang in a build folder of its own and runs
 # it for about SECONDS seconds (30 when not given) from the seed corpus.
-# Exits non-zero on a finding; the input that caused it is kept in the build
-# folder's fuzz-findings/. A long run: fuzz/run.sh 3600
+# Exits non-zero on a finding (2 when clang++ is missing); the input that
+# caused it is kept in the build folder's fuzz-findings/.
+# A long run: fuzz/run.sh 3600
 # The build folder is build-fuzz beside this one unless TORVEK_FUZZ_BUILD names
 # another; extra libFuzzer flags can be given in TORVEK_FUZZ_FLAGS.
 set -euo pipefail
@@ -23,11 +24,19 @@ cmake --build "$build" -j2 --target font_fuzz
 
 # New inputs go into the build folder's corpus; the seeds stay as committed.
 mkdir -p "$build/fuzz-corpus" "$build/fuzz-findings"
-# The reader's one diagnostic would flood the output: the target's standard
-# error is closed, libFuzzer and the sanitizers still report.
 export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+
+# The font files each input is written to, in memory where the machine has it.
+scratch_base=/dev/shm
+[ -d "$scratch_base" ] && [ -w "$scratch_base" ] || scratch_base=${TMPDIR:-/tmp}
+TORVEK_FUZZ_SCRATCH=$(mktemp -d "$scratch_base/torvek-font-fuzz.XXXXXX")
+export TORVEK_FUZZ_SCRATCH
+trap 'rm -rf "$TORVEK_FUZZ_SCRATCH"' EXIT
+
+# The reader's one diagnostic would flood the output: the target's standard
+# error is closed, while libFuzzer and the sanitizers still report.
 # shellcheck disable=SC2086
-exec "$build/fuzz/font_fuzz" \
+"$build/fuzz/font_fuzz" \
     -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
     -close_fd_mask=2 -print_final_stats=1 \
     -artifact_prefix="$build/fuzz-findings/" \
