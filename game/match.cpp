@@ -1,13 +1,177 @@
-// Stand-in until the match flow lands: the background under the status line.
 #include "match.h"
 
+#include "animation.h"
 #include "main.h"
+#include "message.h"
+#include "pieces.h"
 #include "scene.h"
+#include "turns.h"
+
+int selection[2] = {PLACING_CURSORS[0], PLACING_CURSORS[1]};
+int transition = TRANS_NONE;
+int trans_phase = 0;
+float trans_timer = 0.0f;
+int trans_var[2] = {0, 0};
+
+// Every announcement rises from below the bottom edge, centred, for three seconds.
+constexpr float MESSAGE_X = SCREEN_LENGTH / 2;
+constexpr float MESSAGE_START_Y = SCREEN_HEIGHT + 8;
+constexpr float MESSAGE_SPEED = 1.0f;
+constexpr int MESSAGE_LIFESPAN = 3;
+
+// An animation takes one step per full second of engine time.
+constexpr float ANIMATION_STEP = 1.0f;
+
+// The score lines, one under the other, left of the board.
+constexpr float SCORE_X = 20;
+constexpr float SCORE_Y = 90;
+constexpr float SCORE_LINE = 10;
+// The hand marker stands just under the hand piece it marks.
+constexpr float HAND_MARKER_Y = HAND_Y + 2;
+
+// By side, then by what Check_Winner returned.
+static const char *const WIN_TEXTS[SIDES][3] = {
+    {nullptr, "Solids with full combo!",  "Solids with all pieces!"},
+    {nullptr, "Stripes with full combo!", "Stripes with all pieces!"},
+};
+
+void Set_Selection(const int (&cursors)[2])
+{
+    selection[0] = cursors[0];
+    selection[1] = cursors[1];
+}
+
+void Announce(const char *text)
+{
+    message_bag.push_back(
+        new Message(text, MESSAGE_X, MESSAGE_START_Y, MESSAGE_SPEED, MESSAGE_LIFESPAN));
+}
+
+bool Is_Cell(int cell)
+{
+    return cell >= 0 && cell < BOARD_CELLS;
+}
+
+static void Play_Placing()
+{
+    Player *side = opponent[game_turn];
+    if (Check_Full()) {
+        // The side to move did not make the last placing, so it captures first.
+        Announce("Fightin' time!");
+        game_phase = 1;
+        Set_Selection(FIGHTING_CURSORS);
+    } else if (side->Get_HandSize() == 0) {
+        Announce("Player has nothing left!");
+        Switch_Turn();
+        Set_Selection(PLACING_CURSORS);
+    } else if (side->Get_Human()) {
+        Human_Place();
+    }
+}
+
+static void Play_Fighting()
+{
+    if (!Check_Attack(SOLIDS) && !Check_Attack(STRIPES)) {
+        Announce("Stand-off!");
+        // Nobody could capture from the start: the whole board goes back.
+        if (Check_Full()) {
+            Return_Pieces();
+            Switch_Turn();
+        }
+        game_phase = 0;
+        Set_Selection(PLACING_CURSORS);
+    } else if (!Check_Attack(game_turn)) {
+        Announce("Player can't attack.");
+        Switch_Turn();
+        Set_Selection(FIGHTING_CURSORS);
+    } else if (opponent[game_turn]->Get_Human()) {
+        Human_Attack();
+    }
+}
+
+// A win has already scored and dealt when Check_Winner returns, so after a
+// Solids win the Stripes check sees the fresh deal.
+static void Check_Winners()
+{
+    for (int side = SOLIDS; side < SIDES; ++side) {
+        const int win = Check_Winner(side);
+        if (win == 0)
+            continue;
+        Announce(WIN_TEXTS[side][win]);
+        // The fighting cursors name no hand position and no cell of a new deal.
+        Set_Selection(PLACING_CURSORS);
+    }
+}
+
+static void Run_Animation()
+{
+    if (hge->Timer_GetTime() >= trans_timer + ANIMATION_STEP) {
+        ++trans_phase;
+        trans_timer = hge->Timer_GetTime();
+    }
+    if (transition == TRANS_PLACE)
+        Trans_Place();
+    else if (transition == TRANS_ATTACK)
+        Trans_Attack();
+}
 
 bool Game()
 {
     Update_Sun();
+    if (message_bag.empty() && transition == TRANS_NONE) {
+        if (game_phase == 0)
+            Play_Placing();
+        else
+            Play_Fighting();
+        Check_Winners();
+    }
+    // Read after the round logic, so a move confirmed this frame ticks at once.
+    if (transition != TRANS_NONE)
+        Run_Animation();
+    if (!message_bag.empty() && transition == TRANS_NONE)
+        Check_Messages();
     return hge->Input_GetKey() == HGEK_ESCAPE;
+}
+
+void Draw_Cell(int cell)
+{
+    if (Is_Cell(cell) && board_array[cell])
+        board_array[cell]->Draw_Piece(board_x[cell], board_y[cell]);
+}
+
+void Draw_Board()
+{
+    for (int cell = 0; cell < BOARD_CELLS; ++cell)
+        Draw_Cell(cell);
+}
+
+static void Draw_Cell_Marker(int cell)
+{
+    if (Is_Cell(cell))
+        s_select[1]->Render(board_x[cell], board_y[cell]);
+}
+
+static void Draw_Placing_Markers()
+{
+    const int hand_position = selection[0];
+    if (hand_position >= 0 && hand_position < opponent[game_turn]->Get_HandSize())
+        s_select[0]->Render(HAND_X + HAND_SPACING * hand_position, HAND_MARKER_Y);
+    if (turn_phase == 1)
+        Draw_Cell_Marker(selection[1]);
+}
+
+static void Draw_Status()
+{
+    font1->printf(SCORE_X, SCORE_Y, TEXT_LEFT, "SLD: %i", opponent[SOLIDS]->Get_Points());
+    font1->printf(SCORE_X, SCORE_Y + SCORE_LINE, TEXT_LEFT, "STR: %i",
+                  opponent[STRIPES]->Get_Points());
+    if (game_phase == 0) {
+        Draw_Placing_Markers();
+    } else {
+        // Both fighting cursors use the cell marker.
+        Draw_Cell_Marker(selection[0]);
+        Draw_Cell_Marker(selection[1]);
+    }
 }
 
 bool Render_Game()
@@ -15,6 +179,19 @@ bool Render_Game()
     hge->Gfx_BeginScene(t_window_main);
     hge->Gfx_Clear(0);
     Draw_Background();
+    if (message_bag.empty() && transition == TRANS_NONE)
+        Draw_Status();
+    if (!message_bag.empty() && transition == TRANS_NONE) {
+        for (Message *message : message_bag)
+            message->Draw_Message();
+    }
+    if (transition == TRANS_NONE) {
+        Draw_Board();
+        // Only the hand of the side to move is ever shown.
+        opponent[game_turn]->Draw_Hand(HAND_X, HAND_Y);
+    } else {
+        Draw_Transition();
+    }
     hge->Gfx_EndScene();
     Draw_All();
     return false;
