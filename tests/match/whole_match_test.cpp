@@ -1,0 +1,152 @@
+// A whole match from the title screen: two rounds won in a row with the
+// keyboard alone, the same way on every run with the same seed.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <sstream>
+
+#include "board.h"
+#include "match.h"
+#include "match_play.h"
+
+using namespace match_test;
+
+namespace {
+
+// Both rounds are written for whichever side places first in them. In the
+// first, that side wins by full combo; the loser then places first in the
+// second, and the same side wins again with all pieces.
+const std::vector<Move> FULL_COMBO_ROUND = {
+    {false, 4, 2}, {false, 4, 4}, {false, 2, 5}, {false, 2, 8}, {false, 0, 7},
+    {false, 1, 0}, {false, 0, 6}, {false, 2, 1}, {false, 0, 3},
+    {true, 4, 7},  {true, 7, 6},  {true, 3, 6},
+    {false, 1, 7}, {false, 1, 4}, {false, 2, 3},
+    {true, 4, 3},  {true, 3, 0},
+};
+const std::vector<Move> ALL_PIECES_ROUND = {
+    {false, 3, 5}, {false, 5, 1}, {false, 2, 8}, {false, 0, 3}, {false, 3, 2},
+    {false, 3, 7}, {false, 0, 0}, {false, 1, 4}, {false, 0, 6},
+    {true, 7, 6},  {true, 1, 0},
+    {false, 0, 1}, {false, 3, 7},
+    {true, 4, 1},  {true, 1, 2},  {true, 7, 8},  {true, 8, 5},
+};
+
+constexpr uint32_t SEED = 20240607;
+
+std::string Trace_Line(const Record &r)
+{
+    const Snapshot &s = r.state;
+    std::ostringstream line;
+    line << r.frame.index << ' ' << s.game_turn << s.game_phase << s.turn_phase << ' '
+         << s.selection[0] << ',' << s.selection[1] << ' ' << s.transition << s.trans_phase
+         << ' ' << s.trans_var[0] << ',' << s.trans_var[1] << " [" << s.board << "] ["
+         << s.hand[0] << "] [" << s.hand[1] << "] " << s.points[0] << ':' << s.points[1];
+    for (const std::string &m : s.messages)
+        line << " \"" << m << '"';
+    line << ' ' << r.frame.screen.quads << '\n';
+    return line.str();
+}
+
+struct Match_Result {
+    std::vector<Record> records;
+    std::string trace;
+    int wrong_counts = 0;
+    int wrong_cursors = 0;
+    size_t moves_played = 0;
+};
+
+Match_Result Play_Whole_Match()
+{
+    std::vector<Move> moves = FULL_COMBO_ROUND;
+    moves.insert(moves.end(), ALL_PIECES_ROUND.begin(), ALL_PIECES_ROUND.end());
+    Options options;
+    options.seed = SEED;
+    options.step = 1.0f / 8;  // announcements and animations count seconds, not frames
+    Match_Result result;
+    result.records = Play(options, [&](const Record &r) {
+        result.trace += Trace_Line(r);
+        if (r.state.pieces != MATCH_PIECES)
+            ++result.wrong_counts;
+        if (r.state.points[0] + r.state.points[1] == 2)
+            return true;
+        if (result.moves_played < moves.size() && Awaiting_Move()) {
+            const int *start = game_phase == 0 ? PLACING_CURSORS : FIGHTING_CURSORS;
+            if (selection[0] != start[0] || selection[1] != start[1])
+                ++result.wrong_cursors;
+            Press(Keys_For(moves[result.moves_played++]));
+        }
+        return false;
+    });
+    return result;
+}
+
+std::vector<std::string> Announcements(const std::vector<Record> &records)
+{
+    std::vector<std::string> seen;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const auto &now = records[i].state.messages;
+        if (!now.empty() && (i == 0 || records[i - 1].state.messages.empty()))
+            seen.insert(seen.end(), now.begin(), now.end());
+    }
+    return seen;
+}
+
+// The trace of the same match played in a fresh process.
+std::string Trace_In_Child()
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return "no pipe";
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        const std::string trace = Play_Whole_Match().trace;
+        for (size_t written = 0; written < trace.size();) {
+            const ssize_t n = write(fds[1], trace.data() + written, trace.size() - written);
+            if (n <= 0)
+                break;
+            written += static_cast<size_t>(n);
+        }
+        close(fds[1]);
+        _exit(0);
+    }
+    close(fds[1]);
+    std::string trace;
+    char buffer[65536];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+        trace.append(buffer, static_cast<size_t>(n));
+    close(fds[0]);
+    waitpid(child, nullptr, 0);
+    return trace;
+}
+
+}  // namespace
+
+TEST(WholeMatch, TwoRoundsWonInARowFromTheTitleScreenTheSameWayEveryTime)
+{
+    const std::string other_run = Trace_In_Child();
+    const Match_Result match = Play_Whole_Match();
+    ASSERT_FALSE(match.records.empty());
+
+    EXPECT_EQ(match.moves_played, FULL_COMBO_ROUND.size() + ALL_PIECES_ROUND.size());
+    EXPECT_EQ(match.wrong_counts, 0) << "frames without exactly twelve pieces";
+    EXPECT_EQ(match.wrong_cursors, 0) << "turns that did not start from their cursors";
+
+    const int first = match.records[0].state.game_turn;
+    const std::string winner = first == SOLIDS ? "Solids" : "Stripes";
+    const Snapshot &end = match.records.back().state;
+    EXPECT_EQ(end.points[first], 2);
+    EXPECT_EQ(end.points[1 - first], 0);
+    EXPECT_EQ(end.board, ". . . . . . . . .");
+    EXPECT_EQ(end.hand[0], "0 0 1 1 2 2");
+    EXPECT_EQ(end.hand[1], "0 0 1 1 2 2");
+
+    const std::string F = "Fightin' time!", C = "Player can't attack.", S = "Stand-off!";
+    EXPECT_EQ(Announcements(match.records),
+              (std::vector<std::string>{F, C, S, F, C, S, winner + " with full combo!",
+                                        F, C, S, F, C, C, C, C, S, winner + " with all pieces!"}));
+
+    EXPECT_EQ(match.trace, other_run) << "the same seed played differently";
+}
