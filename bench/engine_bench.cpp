@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hge.h"
+#include "hge_entry.h"
 #include "hge_testing.h"
 
 namespace {
@@ -110,5 +111,27 @@ void BM_FortyQuadFrameHeadlessTest(benchmark::State &state)
     RunFrames(state, false);
 }
 BENCHMARK(BM_FortyQuadFrameHeadlessTest)->Unit(benchmark::kMicrosecond);
+
+// A scripted minute of play (3600 frames at the virtual 60 Hz) of the real
+// program from its title screen into a match, headless as the tests run it.
+void BM_ScriptedMinuteOfPlay(benchmark::State &state)
+{
+    constexpr int FRAMES = 3600;
+    for (auto _ : state) {
+        hgeTesting::Reset();
+        hgeTesting::UseHeadless();
+        hgeTesting::UseVirtualClock();
+        hgeTesting::SetSeed(7);
+        hgeTesting::QueueKeys({0, HGEK_ENTER, 0, HGEK_N});
+        hgeTesting::SetFrameHook([](int frame) { return frame + 1 >= FRAMES; });
+        char command_line[] = "";
+        WinMain(nullptr, nullptr, command_line, 1);
+        if (hgeTesting::FrameCount() != FRAMES)
+            state.SkipWithError("the program ended before a minute of play");
+    }
+    hgeTesting::Reset();
+}
+// Once: the program's globals are made for one run of WinMain per process.
+BENCHMARK(BM_ScriptedMinuteOfPlay)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -38,13 +38,27 @@ static uint32_t AddTexture(const TextureEntry &entry)
     return handle;
 }
 
-static SDL_Texture *TextureFromSurface(SDL_Surface *loaded, std::string *why)
+static bool AllOpaque(const SDL_Surface *argb)
+{
+    for (int y = 0; y < argb->h; ++y) {
+        const auto *row = reinterpret_cast<const Uint32 *>(static_cast<const Uint8 *>(argb->pixels) +
+                                                           static_cast<size_t>(y) * argb->pitch);
+        for (int x = 0; x < argb->w; ++x) {
+            if ((row[x] >> 24) != 0xFF)
+                return false;
+        }
+    }
+    return true;
+}
+
+static SDL_Texture *TextureFromSurface(SDL_Surface *loaded, bool *opaque, std::string *why)
 {
     SDL_Surface *argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
     if (!argb) {
         *why = SDL_GetError();
         return nullptr;
     }
+    *opaque = AllOpaque(argb);
     SDL_Texture *texture = SDL_CreateTexture(engine.renderer, SDL_PIXELFORMAT_ARGB8888,
                                              SDL_TEXTUREACCESS_STATIC, argb->w, argb->h);
     if (!texture || SDL_UpdateTexture(texture, nullptr, argb->pixels, argb->pitch) != 0) {
@@ -57,7 +71,7 @@ static SDL_Texture *TextureFromSurface(SDL_Surface *loaded, std::string *why)
     return texture;
 }
 
-static SDL_Texture *DecodeImage(const void *data, DWORD size, std::string *why)
+static SDL_Texture *DecodeImage(const void *data, DWORD size, bool *opaque, std::string *why)
 {
     SDL_RWops *stream = SDL_RWFromConstMem(data, static_cast<int>(size));
     SDL_Surface *loaded = stream ? IMG_Load_RW(stream, 1) : nullptr;
@@ -65,7 +79,7 @@ static SDL_Texture *DecodeImage(const void *data, DWORD size, std::string *why)
         *why = IMG_GetError();
         return nullptr;
     }
-    SDL_Texture *texture = TextureFromSurface(loaded, why);
+    SDL_Texture *texture = TextureFromSurface(loaded, opaque, why);
     SDL_FreeSurface(loaded);
     return texture;
 }
@@ -79,15 +93,16 @@ HTEXTURE HGE::Texture_Load(const char *filename, DWORD size, bool /*mipmap*/)
     }
     std::string why;
     SDL_Texture *texture = nullptr;
+    bool opaque = false;
     if (size) {
-        texture = filename ? DecodeImage(filename, size, &why) : nullptr;
+        texture = filename ? DecodeImage(filename, size, &opaque, &why) : nullptr;
         if (!filename)
             why = "no data";
     } else {
         DWORD length = 0;
         char *block = ReadEngineFile(filename, &length, &why);
         if (block)
-            texture = DecodeImage(block, length, &why);
+            texture = DecodeImage(block, length, &opaque, &why);
         std::free(block);
     }
     if (!texture) {
@@ -96,6 +111,7 @@ HTEXTURE HGE::Texture_Load(const char *filename, DWORD size, bool /*mipmap*/)
     }
     TextureEntry entry;
     entry.texture = texture;
+    entry.opaque = opaque;
     SDL_QueryTexture(texture, nullptr, nullptr, &entry.width, &entry.height);
     return AddTexture(entry);
 }
@@ -149,7 +165,7 @@ HTARGET HGE::Target_Create(int width, int height, bool /*zbuffer*/)
         System_Log("Can't create a %dx%d target: %s", width, height, SDL_GetError());
         return 0;
     }
-    TextureEntry entry{texture, width, height, true};
+    TextureEntry entry{texture, width, height, true, false};
     HTARGET target = AddTexture(entry);
     // A new target starts transparent, not with whatever memory held.
     SDL_Texture *previous = SDL_GetRenderTarget(engine.renderer);
@@ -415,7 +431,12 @@ static void CopyQuad(const hgeQuad &quad, const TextureEntry &texture, const flo
     Rgba modulation = SplitColor(quad.v[0].col);
     if (quad.blend & BLEND_COLORADD)
         modulation.r = modulation.g = modulation.b = 255;
-    PrepareTexture(texture, BlendModeOf(quad, &texture), modulation);
+    SDL_BlendMode blend = BlendModeOf(quad, &texture);
+    // Blending an opaque texel gives the texel itself: copying is the same
+    // picture without the per-pixel work (the sky covers the whole screen).
+    if (blend == SDL_BLENDMODE_BLEND && texture.opaque && modulation.a == 255)
+        blend = SDL_BLENDMODE_NONE;
+    PrepareTexture(texture, blend, modulation);
     SDL_Rect source{across.source_start, down.source_start, across.source_length,
                     down.source_length};
     SDL_FRect target{across.start, down.start, across.length, down.length};

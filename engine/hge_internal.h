@@ -23,6 +23,7 @@ struct TextureEntry {
     int width = 0;
     int height = 0;
     bool target = false;
+    bool opaque = false;  // every texel has alpha 255
 };
 
 // A clear (quad unused) or a quad of a headless window scene that was not drawn.
