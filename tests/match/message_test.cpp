@@ -92,16 +92,6 @@ TEST(Messages, RemovingTheFirstOfTwoExaminesTheSecondInTheSameCall)
     });
 }
 
-TEST(Messages, KeepTheirOwnCopyOfTheText)
-{
-    In_Match([] {
-        std::string text = "Stand-off!";
-        Message message(text, 128, 200, 1, 3);
-        text[0] = 'X';
-        EXPECT_EQ(message.Get_Text(), "Stand-off!");
-    });
-}
-
 TEST(Messages, TwoMadeInOneFrameAreDrawnTogetherAtOnePlaceAndPercentSignsStayLiteral)
 {
     std::vector<Screen> screens;
