@@ -98,8 +98,10 @@ static void Check_Winners()
         if (win == 0)
             continue;
         Announce(WIN_TEXTS[side][win]);
-        // The fighting cursors name no hand position and no cell of a new deal.
+        // The fighting cursors name no hand position and no cell of a new
+        // deal, and a key the handler took in this frame belongs to the old round.
         Set_Selection(PLACING_CURSORS);
+        turn_phase = 0;
     }
 }
 

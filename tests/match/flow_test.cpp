@@ -404,6 +404,33 @@ TEST_P(WinFlow, AllPiecesAfterStandOffScoresAndDealsAfresh)
     EXPECT_EQ(before.hand[Winner()], "0 0 0 1 1 1 2 2 2 2 1");
 }
 
+TEST(MatchFlow, AKeyTakenInTheFrameOfAWinDoesNotCarryIntoTheNewRound)
+{
+    // Solids' combo-3 piece takes cell 5 and wins; in that next frame Stripes,
+    // to move, could answer from cell 6 and presses Space on its piece there.
+    const Options options = Position("s0 s2 s1 s1 s0^3 t1 t0 t0 t1", "2", "2 1", SOLIDS);
+    auto capture_seen = std::make_shared<bool>(false);
+    auto space_pressed = std::make_shared<bool>(false);
+    const auto records = Play(options, [=](const Record &r) {
+        if (r.state.points[SOLIDS] == 1)
+            return true;
+        if (r.state.transition == 2)
+            *capture_seen = true;
+        else if (*capture_seen && !*space_pressed) {
+            Press({HGEK_SPACE});
+            *space_pressed = true;
+        } else if (!*capture_seen && Awaiting_Move() && r.state.game_phase == 1)
+            Press(Keys_For({true, 4, 5}));
+        return false;
+    });
+    ASSERT_EQ(records.back().state.points[SOLIDS], 1);
+    // The new round starts with Stripes choosing a hand piece, like every placing turn.
+    EXPECT_EQ(records.back().state.game_turn, STRIPES);
+    EXPECT_EQ(records.back().state.turn_phase, 0);
+    EXPECT_EQ(records.back().state.selection[0], 0);
+    EXPECT_EQ(records.back().state.selection[1], 6);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothSides, WinFlow, testing::Values(SOLIDS, STRIPES),
                          [](const testing::TestParamInfo<int> &info) {
                              return info.param == SOLIDS ? "Solids" : "Stripes";
