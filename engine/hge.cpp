@@ -488,8 +488,13 @@ static std::string BaseFolder()
     return folder;
 }
 
+// Where an installed executable's data lies, from the executable's folder
+// (bin/torvek reads share/torvek/Images/...).
+static const char INSTALLED_DATA_FOLDER[] = "../share/torvek";
+
 // A relative path is looked for in the working folder first, then beside the
-// executable, so the program finds its data wherever it is started from.
+// executable (a build folder), then in the installed data folder, so the
+// program finds its data wherever it is started from.
 static std::filesystem::path ResolvePath(const char *filename)
 {
     std::filesystem::path path(filename);
@@ -497,10 +502,13 @@ static std::filesystem::path ResolvePath(const char *filename)
     if (path.is_absolute() || std::filesystem::exists(path, error))
         return path;
     std::string base = BaseFolder();
-    if (!base.empty()) {
-        std::filesystem::path beside = std::filesystem::path(base) / path;
-        if (std::filesystem::exists(beside, error))
-            return beside;
+    if (base.empty())
+        return path;
+    for (std::filesystem::path folder : {std::filesystem::path(base),
+                                         std::filesystem::path(base) / INSTALLED_DATA_FOLDER}) {
+        std::filesystem::path candidate = (folder / path).lexically_normal();
+        if (std::filesystem::exists(candidate, error))
+            return candidate;
     }
     return path;
 }

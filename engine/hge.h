@@ -130,7 +130,8 @@ public:
 
     // The whole file in a block that Resource_Free gives back, or null (and
     // one log line) when it cannot be read. Relative paths are tried from the
-    // working folder first, then from the executable's folder.
+    // working folder first, then from the executable's folder, then from
+    // ../share/torvek beside that folder (an installed tree).
     void *Resource_Load(const char *filename, DWORD *size = nullptr);
     void Resource_Free(void *res);
 
