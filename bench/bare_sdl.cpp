@@ -1,0 +1,273 @@
+#include "bare_sdl.h"
+
+#include <SDL_image.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace bench {
+
+namespace {
+
+float Snap(float position)
+{
+    return std::floor(position + 0.5f);
+}
+
+float ClampUnit(float coordinate)
+{
+    return coordinate > 0.0f ? std::min(coordinate, 1.0f) : 0.0f;
+}
+
+SDL_Color SplitColor(DWORD argb)
+{
+    return {static_cast<Uint8>(argb >> 16), static_cast<Uint8>(argb >> 8), static_cast<Uint8>(argb),
+            static_cast<Uint8>(argb >> 24)};
+}
+
+bool AllOpaque(const SDL_Surface *argb)
+{
+    for (int y = 0; y < argb->h; ++y) {
+        const auto *row = reinterpret_cast<const Uint32 *>(static_cast<const Uint8 *>(argb->pixels) +
+                                                           static_cast<size_t>(y) * argb->pitch);
+        for (int x = 0; x < argb->w; ++x) {
+            if ((row[x] >> 24) != 0xFF)
+                return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+BareSdlFrame::BareSdlFrame(const RecordedFrame &frame, WindowBlit blit) : blit(blit)
+{
+    if (!Open(frame) || !LoadTextures(frame))
+        return;
+    for (const hgeTesting::RecordedQuad &recorded : frame.quads) {
+        if (recorded.target == frame.target)
+            target_calls.push_back(Prepare(recorded.quad, false));
+        else if (recorded.target == 0)
+            window_calls.push_back(Prepare(recorded.quad, true));
+    }
+    ready = true;
+}
+
+BareSdlFrame::~BareSdlFrame()
+{
+    for (auto &[handle, texture] : textures)
+        SDL_DestroyTexture(texture.texture);
+    if (staging)
+        SDL_DestroyTexture(staging);
+    if (target)
+        SDL_DestroyTexture(target);
+    if (renderer)
+        SDL_DestroyRenderer(renderer);
+    if (window)
+        SDL_DestroyWindow(window);
+    IMG_Quit();
+    SDL_Quit();
+}
+
+bool BareSdlFrame::Open(const RecordedFrame &frame)
+{
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_OVERRIDE);
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0 || (IMG_Init(IMG_INIT_PNG) & IMG_INIT_PNG) == 0)
+        return false;
+    window = SDL_CreateWindow("bare SDL", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                              frame.window_width, frame.window_height, SDL_WINDOW_ALLOW_HIGHDPI);
+    if (!window)
+        return false;
+    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_TARGETTEXTURE);
+    if (!renderer)
+        return false;
+    SDL_RenderSetLogicalSize(renderer, frame.window_width, frame.window_height);
+    SDL_RenderSetIntegerScale(renderer, SDL_TRUE);
+
+    target_handle = frame.target;
+    target_width = frame.target_width;
+    target_height = frame.target_height;
+    target = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                               target_width, target_height);
+    if (!target)
+        return false;
+    SDL_SetTextureScaleMode(target, SDL_ScaleModeNearest);
+    SDL_SetTextureBlendMode(target, SDL_BLENDMODE_NONE);
+    if (blit == WindowBlit::Staging) {
+        staging = SDL_CreateTexture(renderer, SDL_GetWindowPixelFormat(window),
+                                    SDL_TEXTUREACCESS_TARGET, target_width, target_height);
+        if (!staging)
+            return false;
+        SDL_SetTextureScaleMode(staging, SDL_ScaleModeNearest);
+        SDL_SetTextureBlendMode(staging, SDL_BLENDMODE_NONE);
+    }
+    return true;
+}
+
+bool BareSdlFrame::LoadTextures(const RecordedFrame &frame)
+{
+    for (const TextureFile &file : frame.textures) {
+        SDL_Surface *loaded = IMG_Load(file.file.c_str());
+        if (!loaded)
+            return false;
+        SDL_Surface *argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+        SDL_FreeSurface(loaded);
+        if (!argb)
+            return false;
+        Texture texture;
+        texture.width = argb->w;
+        texture.height = argb->h;
+        texture.opaque = AllOpaque(argb);
+        texture.texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
+                                            SDL_TEXTUREACCESS_STATIC, argb->w, argb->h);
+        if (texture.texture)
+            SDL_UpdateTexture(texture.texture, nullptr, argb->pixels, argb->pitch);
+        SDL_FreeSurface(argb);
+        if (!texture.texture)
+            return false;
+        SDL_SetTextureScaleMode(texture.texture, SDL_ScaleModeNearest);
+        textures[file.texture] = texture;
+    }
+    return true;
+}
+
+BareSdlFrame::Call BareSdlFrame::Prepare(const hgeQuad &quad, bool onto_window) const
+{
+    Call call;
+    Texture texture;
+    if (quad.tex == target_handle) {
+        texture = {target, target_width, target_height, false};
+    } else if (quad.tex) {
+        auto found = textures.find(quad.tex);
+        if (found != textures.end())
+            texture = found->second;
+    }
+    call.texture = texture.texture;
+
+    float x[4], y[4];
+    for (int i = 0; i < 4; ++i) {
+        x[i] = Snap(quad.v[i].x);
+        y[i] = Snap(quad.v[i].y);
+    }
+    const hgeVertex *v = quad.v;
+    const bool one_colour = v[0].col == v[1].col && v[0].col == v[2].col && v[0].col == v[3].col;
+    const bool axis_aligned = y[0] == y[1] && y[3] == y[2] && x[0] == x[3] && x[1] == x[2] &&
+                              v[0].ty == v[1].ty && v[3].ty == v[2].ty && v[0].tx == v[3].tx &&
+                              v[1].tx == v[2].tx;
+    call.modulation = SplitColor(v[0].col);
+    if (quad.blend & BLEND_COLORADD)
+        call.modulation.r = call.modulation.g = call.modulation.b = 255;
+    call.blend = (quad.blend & BLEND_ALPHABLEND) ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_ADD;
+    if (onto_window && quad.tex == target_handle)
+        call.blend = SDL_BLENDMODE_NONE;
+
+    if (texture.texture && one_colour && axis_aligned) {
+        const float u0 = ClampUnit(v[0].tx), u1 = ClampUnit(v[1].tx);
+        const float t0 = ClampUnit(v[0].ty), t1 = ClampUnit(v[3].ty);
+        const int left = static_cast<int>(std::lround(std::min(u0, u1) * texture.width));
+        const int right = static_cast<int>(std::lround(std::max(u0, u1) * texture.width));
+        const int top = static_cast<int>(std::lround(std::min(t0, t1) * texture.height));
+        const int bottom = static_cast<int>(std::lround(std::max(t0, t1) * texture.height));
+        call.source = {left, top, right - left, bottom - top};
+        call.target = {std::min(x[0], x[1]), std::min(y[0], y[3]), std::fabs(x[1] - x[0]),
+                       std::fabs(y[3] - y[0])};
+        int flip = 0;
+        if ((u1 < u0) != (x[1] < x[0]))
+            flip |= SDL_FLIP_HORIZONTAL;
+        if ((t1 < t0) != (y[3] < y[0]))
+            flip |= SDL_FLIP_VERTICAL;
+        call.flip = static_cast<SDL_RendererFlip>(flip);
+        if (call.blend == SDL_BLENDMODE_BLEND && texture.opaque && call.modulation.a == 255)
+            call.blend = SDL_BLENDMODE_NONE;
+        return call;
+    }
+    call.geometry = true;
+    for (int i = 0; i < 4; ++i) {
+        SDL_Color c = SplitColor(v[i].col);
+        if (texture.texture && (quad.blend & BLEND_COLORADD))
+            c.r = c.g = c.b = 255;
+        call.vertices[i] = {{x[i], y[i]}, c, {ClampUnit(v[i].tx), ClampUnit(v[i].ty)}};
+    }
+    return call;
+}
+
+void BareSdlFrame::Issue(const Call &call)
+{
+    static const int corners_of_triangles[] = {0, 1, 2, 0, 2, 3};
+    if (call.geometry) {
+        if (call.texture)
+            SDL_SetTextureBlendMode(call.texture, call.blend);
+        else
+            SDL_SetRenderDrawBlendMode(renderer, call.blend);
+        SDL_RenderGeometry(renderer, call.texture, call.vertices, 4, corners_of_triangles, 6);
+        return;
+    }
+    SDL_SetTextureColorMod(call.texture, call.modulation.r, call.modulation.g, call.modulation.b);
+    SDL_SetTextureAlphaMod(call.texture, call.modulation.a);
+    SDL_SetTextureBlendMode(call.texture, call.blend);
+    if (call.flip)
+        SDL_RenderCopyExF(renderer, call.texture, &call.source, &call.target, 0.0, nullptr, call.flip);
+    else
+        SDL_RenderCopyF(renderer, call.texture, &call.source, &call.target);
+}
+
+void BareSdlFrame::ShowTarget(const Call &call)
+{
+    if (blit == WindowBlit::Plain) {
+        Issue(call);
+        return;
+    }
+    SDL_SetRenderTarget(renderer, staging);
+    SDL_RenderCopy(renderer, target, &call.source, &call.source);
+    SDL_SetRenderTarget(renderer, nullptr);
+    SDL_RenderCopyF(renderer, staging, &call.source, &call.target);
+}
+
+void BareSdlFrame::DrawScenes()
+{
+    SDL_SetRenderTarget(renderer, target);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 0);
+    SDL_RenderClear(renderer);
+    for (const Call &call : target_calls)
+        Issue(call);
+    SDL_SetRenderTarget(renderer, nullptr);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 0);
+    SDL_RenderClear(renderer);
+    for (const Call &call : window_calls) {
+        if (call.texture == target)
+            ShowTarget(call);
+        else
+            Issue(call);
+    }
+}
+
+void BareSdlFrame::Draw()
+{
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+    }
+    DrawScenes();
+    SDL_RenderPresent(renderer);
+}
+
+hgeTesting::Pixels BareSdlFrame::DrawAndRead()
+{
+    DrawScenes();
+    hgeTesting::Pixels pixels;
+    int width = 0, height = 0;
+    if (SDL_GetRendererOutputSize(renderer, &width, &height) != 0)
+        return pixels;
+    pixels.width = width;
+    pixels.height = height;
+    pixels.argb.assign(static_cast<size_t>(width) * height, 0);
+    if (SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.argb.data(),
+                             width * 4) != 0)
+        pixels = hgeTesting::Pixels();
+    SDL_RenderPresent(renderer);
+    return pixels;
+}
+
+}  // namespace bench
