@@ -1,16 +1,43 @@
 #!/usr/bin/env bash
-# Builds the font fuzz target with clang in a build folder of its own and runs
-# it for about SECONDS seconds (30 when not given) from the seed corpus.
+# Builds a fuzz target with clang in a build folder of its own and runs it for
+# about SECONDS seconds (30 when not given) from its seed corpus. TARGET is
+# font (the default: font description files through the reader) or match
+# (frames of keys and clock steps through the whole program).
 # Exits non-zero on a finding (2 when clang++ is missing); the input that
 # caused it is kept in the build folder's fuzz-findings/.
-# A long run: fuzz/run.sh 3600
+# Long runs: fuzz/run.sh 3600, fuzz/run.sh 3600 match
 # The build folder is build-fuzz beside this one unless TORVEK_FUZZ_BUILD names
 # another; extra libFuzzer flags can be given in TORVEK_FUZZ_FLAGS.
 set -euo pipefail
 
 seconds=${1:-30}
+target=${2:-font}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TORVEK_FUZZ_BUILD:-$root/build-fuzz}
+
+# Per target: its seeds, the corpus it grows in the build folder, the prefix
+# of its findings and its own flags.
+case "$target" in
+font)
+    seeds=$root/fuzz/corpus
+    corpus=$build/fuzz-corpus
+    findings=$build/fuzz-findings/
+    # The reader's one diagnostic would flood the output: the target's
+    # standard error is closed, while libFuzzer and the sanitizers still report.
+    target_flags=(-max_len=4096 -close_fd_mask=2)
+    ;;
+match)
+    seeds=$root/fuzz/match_corpus
+    corpus=$build/fuzz-match-corpus
+    findings=$build/fuzz-findings/match-
+    # One byte a frame: a thousand frames is a few rounds at the longer steps.
+    target_flags=(-max_len=1024)
+    ;;
+*)
+    echo "usage: fuzz/run.sh [SECONDS] [font|match]" >&2
+    exit 2
+    ;;
+esac
 
 if ! command -v clang++ >/dev/null 2>&1; then
     echo "fuzz/run.sh: clang++ is needed (Debian package: clang)" >&2
@@ -20,10 +47,10 @@ fi
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DTORVEK_FUZZ=ON -DTORVEK_TESTS=OFF -DTORVEK_BENCH=OFF >/dev/null
-cmake --build "$build" -j2 --target font_fuzz
+cmake --build "$build" -j2 --target "${target}_fuzz"
 
 # New inputs go into the build folder's corpus; the seeds stay as committed.
-mkdir -p "$build/fuzz-corpus" "$build/fuzz-findings"
+mkdir -p "$corpus" "$build/fuzz-findings"
 export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 
 # The font files each input is written to, in memory where the machine has it.
@@ -33,12 +60,10 @@ TORVEK_FUZZ_SCRATCH=$(mktemp -d "$scratch_base/torvek-font-fuzz.XXXXXX")
 export TORVEK_FUZZ_SCRATCH
 trap 'rm -rf "$TORVEK_FUZZ_SCRATCH"' EXIT
 
-# The reader's one diagnostic would flood the output: the target's standard
-# error is closed, while libFuzzer and the sanitizers still report.
 # shellcheck disable=SC2086
-"$build/fuzz/font_fuzz" \
-    -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
-    -close_fd_mask=2 -print_final_stats=1 \
-    -artifact_prefix="$build/fuzz-findings/" \
+"$build/fuzz/${target}_fuzz" \
+    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    "${target_flags[@]}" -print_final_stats=1 \
+    -artifact_prefix="$findings" \
     ${TORVEK_FUZZ_FLAGS:-} \
-    "$build/fuzz-corpus" "$root/fuzz/corpus"
+    "$corpus" "$seeds"

@@ -426,8 +426,10 @@ int Least_Combo_Attacker()
     return best;
 }
 
-// The key that brings the turn one step nearer to a move, or 0 when the
-// game is not waiting for one.
+}  // namespace
+
+// Placing, the nearest empty cell; fighting, the nearest piece that can
+// capture and the nearest piece it can take.
 int Aimed_Key()
 {
     if (transition != TRANS_NONE || !message_bag.empty())
@@ -460,8 +462,6 @@ int Aimed_Key()
     const int target = Nearest(cell, [&](int c) { return Capturable(attacker, c); });
     return target != NO_CELL ? Step_Toward(cell, target) : HGEK_BACKSPACE;
 }
-
-}  // namespace
 
 int Key_Mix::Next_Key()
 {

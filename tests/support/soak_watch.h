@@ -68,6 +68,12 @@ private:
     float first_time = 0;
 };
 
+// The key a player who knows the rules would press now to bring the turn
+// one step nearer to a move, or 0 when the game waits for none. In every
+// other pair of rounds it spreads the captures over the pieces rather than
+// going on with the nearest piece, so rounds end with all pieces too.
+int Aimed_Key();
+
 // Seeded keys and clock steps for a whole run: on the menu screens, the keys
 // that lead into a match (Escape only where it goes back rather than ends);
 // in a match, arrows, Space and Backspace much more often than anything else,
