@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything in build/ and runs every test;
-# exits non-zero when anything fails.
+# then builds and runs the whole suite again with the sanitizers in
+# build-asan/, and, when clang is there, fuzzes the font reader and the match
+# for a bounded time. Exits non-zero when anything fails or reports.
 set -euo pipefail
 cd "$(dirname "$0")"
 source .ci/setup.sh
@@ -11,3 +13,17 @@ torvek_build
 
 # Every test runs headless in its own process.
 (cd "$TORVEK_BUILD_DIR" && ctest --output-on-failure -j "$(nproc 2>/dev/null || echo 2)")
+
+# AddressSanitizer (with LeakSanitizer) and UndefinedBehaviorSanitizer: any
+# report ends the test that made it with a failure.
+torvek_configure_asan
+torvek_build_asan
+(torvek_sanitizer_options && cd "$TORVEK_ASAN_DIR" &&
+    ctest --output-on-failure -j "$(nproc 2>/dev/null || echo 2)")
+
+if command -v clang++ >/dev/null 2>&1; then
+    torvek_fuzz font 30
+    torvek_fuzz match 30
+else
+    echo "fuzz: clang++ not found (Debian package: clang); fuzzing skipped"
+fi

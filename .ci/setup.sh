@@ -1,5 +1,6 @@
 # The set-up shared by play.sh and test.sh (and so by CI): the packages the
-# build needs, then an incremental configure of build/. Sourced, not run.
+# build needs, then an incremental configure of build/, and for test.sh the
+# sanitizer build in build-asan/ and the bounded fuzz runs. Sourced, not run.
 
 TORVEK_PACKAGES=(cmake g++ pkg-config libsdl2-dev libsdl2-image-dev libgtest-dev libbenchmark-dev)
 TORVEK_BUILD_DIR=build
@@ -64,4 +65,66 @@ torvek_configure() {
 
 torvek_build() {
     cmake --build "$TORVEK_BUILD_DIR" -j "$(nproc 2>/dev/null || echo 2)" "$@"
+}
+
+# ---------------------------------------------------------------- sanitizers
+
+TORVEK_ASAN_DIR=build-asan
+# Any report stops the program: a finding can never pass as a warning.
+TORVEK_SANITIZE="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+
+# The whole suite once more, built with AddressSanitizer (leaks included) and
+# UndefinedBehaviorSanitizer; benchmarks are left out, they measure speed.
+torvek_configure_asan() {
+    if [ ! -f "$TORVEK_ASAN_DIR/CMakeCache.txt" ]; then
+        cmake -S . -B "$TORVEK_ASAN_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVEK_BENCH=OFF \
+            -DCMAKE_C_FLAGS="$TORVEK_SANITIZE" -DCMAKE_CXX_FLAGS="$TORVEK_SANITIZE" \
+            -DCMAKE_EXE_LINKER_FLAGS="$TORVEK_SANITIZE" "$@"
+    fi
+}
+
+torvek_build_asan() {
+    cmake --build "$TORVEK_ASAN_DIR" -j "$(nproc 2>/dev/null || echo 2)" "$@"
+}
+
+# What the sanitizers need to run the suite: leaks are checked at every exit,
+# the suppressions name only SDL's own libraries, and the list of the ones
+# used is not printed (tests read the program's standard error).
+torvek_sanitizer_options() {
+    export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
+    export LSAN_OPTIONS="suppressions=$PWD/.ci/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+}
+
+# ---------------------------------------------------------------- fuzzing
+
+TORVEK_FUZZ_DIR=build-fuzz
+
+# Runs fuzz/run.sh for one target for a bounded time, unless that target's
+# executable is the very one that already ran clean (a stamp in the fuzz build
+# folder holds its checksum): a second ./test.sh with nothing changed does not
+# fuzz again. TORVEK_FUZZ_ALWAYS=1 fuzzes anyway.
+torvek_fuzz() {
+    local target=$1 seconds=$2
+    local executable="$TORVEK_FUZZ_DIR/fuzz/${target}_fuzz"
+    local stamp="$TORVEK_FUZZ_DIR/fuzz-${target}.clean"
+    cmake -S . -B "$TORVEK_FUZZ_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+        -DTORVEK_FUZZ=ON -DTORVEK_TESTS=OFF -DTORVEK_BENCH=OFF >/dev/null
+    cmake --build "$TORVEK_FUZZ_DIR" -j "$(nproc 2>/dev/null || echo 2)" --target "${target}_fuzz"
+    local sum
+    sum=$(sha256sum "$executable" | cut -d' ' -f1)
+    if [ "${TORVEK_FUZZ_ALWAYS:-0}" != 1 ] && [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$sum" ]; then
+        echo "fuzz: $target target unchanged since its last clean run; not fuzzed again"
+        return 0
+    fi
+    rm -f "$stamp"
+    echo "fuzz: $target target for $seconds seconds"
+    TORVEK_FUZZ_BUILD="$PWD/$TORVEK_FUZZ_DIR" fuzz/run.sh "$seconds" "$target" >"$TORVEK_FUZZ_DIR/fuzz-${target}.log" 2>&1 || {
+        tail -n 60 "$TORVEK_FUZZ_DIR/fuzz-${target}.log" >&2
+        echo "fuzz: the $target target found a fault; see $TORVEK_FUZZ_DIR/fuzz-${target}.log and $TORVEK_FUZZ_DIR/fuzz-findings/" >&2
+        return 1
+    }
+    grep -E '^(Done|stat::number_of_executed_units)' "$TORVEK_FUZZ_DIR/fuzz-${target}.log" || true
+    echo "$sum" >"$stamp"
 }
