@@ -4,7 +4,9 @@
 // side by side with bare SDL code drawing the quads the program drew in the
 // same position. Also counts the heap allocations per frame.
 //
-//   frame/<position>/torvek           the program through the engine
+//   frame/<position>/torvek           the program, every frame presented
+//   frame/<position>/torvek_resting   the program as it runs: a frame that
+//                                     shows nothing new is not presented
 //   frame/<position>/bare_sdl         the same draw calls straight to SDL
 //   frame/<position>/bare_sdl_plain   the same, with the target stretched
 //                                     onto the window without a staging copy
@@ -33,13 +35,15 @@ const bench::RecordedFrame &Recorded(Position position)
     return found->second;
 }
 
-void ProgramFrame(benchmark::State &state, Position position)
+void ProgramFrame(benchmark::State &state, Position position, bool every_frame_presented)
 {
     const int quads = static_cast<int>(Recorded(position).quads.size());
     const uint64_t before_start = bench::Allocations();
     uint64_t first = 0, last = 0;
     int frames = -1;
     const bool reached = bench::RunInPosition(position, [&] {
+        if (frames < 0)
+            hgeTesting::RedrawEveryFrame(every_frame_presented);
         last = bench::Allocations();
         if (frames < 0)
             first = last;
@@ -81,7 +85,10 @@ void BareSdl(benchmark::State &state, Position position, bench::WindowBlit blit)
 void RegisterPosition(Position position)
 {
     const std::string name = std::string("frame/") + bench::PositionName(position);
-    benchmark::RegisterBenchmark((name + "/torvek").c_str(), ProgramFrame, position)
+    benchmark::RegisterBenchmark((name + "/torvek").c_str(), ProgramFrame, position, true)
+        ->Iterations(PROGRAM_FRAMES)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark((name + "/torvek_resting").c_str(), ProgramFrame, position, false)
         ->Iterations(PROGRAM_FRAMES)
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark((name + "/bare_sdl").c_str(), BareSdl, position,

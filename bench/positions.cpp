@@ -216,6 +216,7 @@ RecordedFrame RecordFrame(Position position)
             hgeTesting::ClearQuads();
             hgeTesting::RecordQuads(true);
             hgeTesting::CaptureWindow(true);
+            hgeTesting::RedrawEveryFrame(true);
             return false;
         }
         record.quads = hgeTesting::Quads();

@@ -100,7 +100,12 @@ void HGE::System_SetState(hgeBoolState state, bool value)
             SDL_ShowCursor(value ? SDL_DISABLE : SDL_ENABLE);
         break;
     case HGE_SHOWSPLASH: engine.show_splash = value; break;
-    case HGE_TEXTUREFILTER: engine.texture_filter = value; break;
+    case HGE_TEXTUREFILTER:
+        // Sampling changes every picture drawn from a texture.
+        if (engine.texture_filter != value)
+            NoteResourcesChanged();
+        engine.texture_filter = value;
+        break;
     }
 }
 
@@ -320,6 +325,8 @@ void HGE::System_Shutdown()
     engine.initiated = false;
     engine.in_scene = false;
     engine.scene_target = 0;
+    engine.window_last_ended = false;
+    engine.window_last_shown = false;
 }
 
 // ---------------------------------------------------------------- clock
@@ -383,6 +390,13 @@ static void ReadEvents()
         else if (event.type == SDL_KEYDOWN && !event.key.repeat && engine.frame_key == 0 &&
                  !seam.scripted_keys)
             engine.frame_key = TranslateKey(event.key.keysym.sym);
+        // An uncovered, restored or resized window may have lost its picture.
+        else if (event.type == SDL_WINDOWEVENT)
+            engine.force_present = true;
+        else if (event.type == SDL_RENDER_TARGETS_RESET || event.type == SDL_RENDER_DEVICE_RESET) {
+            engine.force_present = true;
+            NoteResourcesChanged();
+        }
     }
     if (seam.scripted_keys)
         TakeScriptedKey();
@@ -419,7 +433,7 @@ static FramePacer MakePacer()
 static void WaitForNextFrame(FramePacer &pacer)
 {
     double now = EngineSeconds();
-    double next = pacer.FrameDone(now);
+    double next = pacer.FrameDone(now, engine.frame_presented);
     if (engine.vsync && !pacer.WantsVsync()) {
         SDL_RenderSetVSync(engine.renderer, 0);
         engine.vsync = false;
@@ -435,6 +449,7 @@ static bool RunFrame(int frame)
 {
     if (seam.virtual_clock && frame > 0)
         seam.now += seam.clock_step;
+    engine.frame_presented = false;
     ReadEvents();
     if (engine.quit)
         return true;

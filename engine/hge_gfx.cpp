@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 struct Rgba {
     Uint8 r, g, b, a;
@@ -25,16 +26,33 @@ static Rgba SplitColor(DWORD argb)
 
 static TextureEntry *FindTexture(uint32_t handle)
 {
+    if (handle == engine.found_handle && engine.found_entry)
+        return engine.found_entry;
     auto found = engine.textures.find(handle);
-    return found == engine.textures.end() ? nullptr : &found->second;
+    if (found == engine.textures.end())
+        return nullptr;
+    engine.found_handle = handle;
+    engine.found_entry = &found->second;
+    return engine.found_entry;
+}
+
+// Called before an entry leaves the table.
+static void ForgetFoundTexture()
+{
+    engine.found_handle = 0;
+    engine.found_entry = nullptr;
 }
 
 // ---------------------------------------------------------------- textures
 
 static uint32_t AddTexture(const TextureEntry &entry)
 {
+    NoteResourcesChanged();
     uint32_t handle = engine.next_handle++;
-    engine.textures[handle] = entry;
+    TextureEntry &added = engine.textures[handle];
+    added = entry;
+    if (added.target)
+        added.picture = engine.next_picture++;
     return handle;
 }
 
@@ -122,7 +140,9 @@ void HGE::Texture_Free(HTEXTURE tex)
     // A target's texture goes with its target.
     if (!entry || entry->target)
         return;
+    NoteResourcesChanged();
     SDL_DestroyTexture(entry->texture);
+    ForgetFoundTexture();
     engine.textures.erase(tex);
 }
 
@@ -142,9 +162,12 @@ void FreeAllTextures()
 {
     if (engine.renderer)
         SDL_SetRenderTarget(engine.renderer, nullptr);
+    engine.in_scene = false;
     for (auto &[handle, entry] : engine.textures)
         SDL_DestroyTexture(entry.texture);
+    ForgetFoundTexture();
     engine.textures.clear();
+    ++engine.resources;
     if (engine.staging)
         SDL_DestroyTexture(engine.staging);
     engine.staging = nullptr;
@@ -165,7 +188,11 @@ HTARGET HGE::Target_Create(int width, int height, bool /*zbuffer*/)
         System_Log("Can't create a %dx%d target: %s", width, height, SDL_GetError());
         return 0;
     }
-    TextureEntry entry{texture, width, height, true, false};
+    TextureEntry entry;
+    entry.texture = texture;
+    entry.width = width;
+    entry.height = height;
+    entry.target = true;
     HTARGET target = AddTexture(entry);
     // A new target starts transparent, not with whatever memory held.
     SDL_Texture *previous = SDL_GetRenderTarget(engine.renderer);
@@ -181,11 +208,15 @@ void HGE::Target_Free(HTARGET target)
     TextureEntry *entry = FindTexture(target);
     if (!entry || !entry->target)
         return;
+    // Its own scene ends unfinished; another target's is drawn while this
+    // one is still there to be drawn from.
     if (engine.in_scene && engine.scene_target == target) {
         SDL_SetRenderTarget(engine.renderer, nullptr);
         engine.in_scene = false;
     }
+    NoteResourcesChanged();
     SDL_DestroyTexture(entry->texture);
+    ForgetFoundTexture();
     engine.textures.erase(target);
 }
 
@@ -224,37 +255,6 @@ static void CaptureWindow()
 
 // ---------------------------------------------------------------- scenes
 
-bool HGE::Gfx_BeginScene(HTARGET target)
-{
-    if (!engine.renderer) {
-        System_Log("Gfx_BeginScene: the engine is not initiated");
-        return false;
-    }
-    if (engine.in_scene) {
-        System_Log("Gfx_BeginScene: a scene is already begun");
-        return false;
-    }
-    SDL_Texture *texture = nullptr;
-    if (target) {
-        TextureEntry *entry = FindTexture(target);
-        if (!entry || !entry->target) {
-            System_Log("Gfx_BeginScene: no render target %u", target);
-            return false;
-        }
-        texture = entry->texture;
-    }
-    if (SDL_SetRenderTarget(engine.renderer, texture) != 0) {
-        System_Log("Gfx_BeginScene: %s", SDL_GetError());
-        return false;
-    }
-    engine.in_scene = true;
-    engine.scene_target = target;
-    // Nobody can see a headless window unless a test reads it back.
-    engine.scene_dry = !target && seam.headless && !seam.capture_window && !seam.draw_window;
-    engine.dry_scene.clear();
-    return true;
-}
-
 static void CountShownFrame()
 {
     double now = EngineSeconds();
@@ -267,27 +267,6 @@ static void CountShownFrame()
     }
 }
 
-void HGE::Gfx_EndScene()
-{
-    if (!engine.in_scene)
-        return;
-    engine.in_scene = false;
-    if (engine.scene_target) {
-        SDL_SetRenderTarget(engine.renderer, nullptr);
-        return;
-    }
-    if (engine.scene_dry) {
-        engine.dry_scene_last.swap(engine.dry_scene);
-        engine.dry_scene_ended = true;
-    } else {
-        // Read back before presenting: afterwards the back buffer is undefined.
-        if (seam.capture_window)
-            CaptureWindow();
-        SDL_RenderPresent(engine.renderer);
-    }
-    CountShownFrame();
-}
-
 static void ClearScene(DWORD color)
 {
     Rgba c = SplitColor(color);
@@ -295,14 +274,206 @@ static void ClearScene(DWORD color)
     SDL_RenderClear(engine.renderer);
 }
 
-void HGE::Gfx_Clear(DWORD color)
+static void DrawQuad(const hgeQuad &drawn);
+
+static void DrawOneStep(const DrawStep &step)
+{
+    if (step.clear)
+        ClearScene(step.color);
+    else
+        DrawQuad(step.quad);
+}
+
+static void DrawSteps(const std::vector<DrawStep> &steps)
+{
+    for (const DrawStep &step : steps)
+        DrawOneStep(step);
+}
+
+static_assert(sizeof(hgeQuad) == 4 * sizeof(hgeVertex) + sizeof(HTEXTURE) + sizeof(int),
+              "quads are compared byte for byte");
+
+static bool SameStep(const DrawStep &a, const DrawStep &b)
+{
+    return a.clear == b.clear && a.color == b.color && a.source_picture == b.source_picture &&
+           std::memcmp(&a.quad, &b.quad, sizeof(hgeQuad)) == 0;
+}
+
+// Only a scene that starts by clearing makes a picture of its steps alone;
+// any other is drawn over whatever was there.
+static bool StartsWithClear(const std::vector<DrawStep> &steps)
+{
+    return !steps.empty() && steps.front().clear;
+}
+
+// A target still holds the picture its last scene drew: drawing a scene with
+// the same steps again would change no pixel.
+static bool HoldsPictureOfLastScene(const TextureEntry &target)
+{
+    return StartsWithClear(target.last_scene) && target.last_scene_resources == engine.resources &&
+           !seam.redraw_every_frame;
+}
+
+// From the first step that differs from the reference on, a scene's steps
+// are kept; a target scene that was held back draws what it held back then.
+static void StopRepeating()
+{
+    const std::vector<DrawStep> &reference = *engine.scene_reference;
+    engine.scene_differs = true;
+    engine.scene_steps.assign(reference.begin(),
+                              reference.begin() + static_cast<ptrdiff_t>(engine.scene_matched));
+    if (engine.scene_held_back) {
+        engine.scene_held_back = false;
+        DrawSteps(engine.scene_steps);
+    }
+}
+
+static void AddStep(const DrawStep &step)
+{
+    if (!engine.scene_differs) {
+        const std::vector<DrawStep> &reference = *engine.scene_reference;
+        if (engine.scene_matched < reference.size() &&
+            SameStep(reference[engine.scene_matched], step)) {
+            ++engine.scene_matched;
+            return;
+        }
+        StopRepeating();
+    }
+    engine.scene_steps.push_back(step);
+    if (engine.scene_target)
+        DrawOneStep(step);
+}
+
+void DrawHeldBackSteps()
+{
+    if (engine.in_scene && engine.scene_held_back)
+        StopRepeating();
+}
+
+void NoteResourcesChanged()
+{
+    // What is held back is drawn with the textures and sampling it was given with.
+    DrawHeldBackSteps();
+    ++engine.resources;
+}
+
+// The scene just ended has the very steps of its reference.
+static bool SceneRepeats()
+{
+    return !engine.scene_differs && engine.scene_matched == engine.scene_reference->size();
+}
+
+// A target drawn again with the same steps holds the same picture, which
+// was not even drawn again; any other scene gives it a new picture number.
+static void NoteTargetPicture(TextureEntry &target)
+{
+    if (SceneRepeats() && engine.scene_held_back)
+        return;
+    target.picture = engine.next_picture++;
+    if (!SceneRepeats())
+        target.last_scene.swap(engine.scene_steps);
+    target.last_scene_resources = engine.resources;
+}
+
+static void EndTargetScene()
+{
+    // A scene that ended as a shorter copy of the last one is a new picture.
+    if (engine.scene_held_back && !SceneRepeats())
+        StopRepeating();
+    if (TextureEntry *target = FindTexture(engine.scene_target))
+        NoteTargetPicture(*target);
+    SDL_SetRenderTarget(engine.renderer, nullptr);
+}
+
+static void NoteWindowScene(bool shown)
+{
+    if (!SceneRepeats())
+        engine.window_last.swap(engine.scene_steps);
+    engine.window_last_ended = true;
+    engine.window_last_shown = shown;
+    engine.window_last_resources = engine.resources;
+}
+
+// A menu at rest draws the same window scene from the same target picture
+// frame after frame: the window shows it already.
+static bool WindowShowsScene()
+{
+    return SceneRepeats() && engine.window_last_shown && !engine.force_present &&
+           !seam.redraw_every_frame && engine.window_last_resources == engine.resources &&
+           StartsWithClear(engine.window_last);
+}
+
+static void ShowWindowScene()
+{
+    DrawSteps(SceneRepeats() ? engine.window_last : engine.scene_steps);
+    // Read back before presenting: afterwards the back buffer is undefined.
+    if (seam.capture_window)
+        CaptureWindow();
+    SDL_RenderPresent(engine.renderer);
+    ++seam.presents;
+    engine.frame_presented = true;
+    engine.force_present = false;
+    NoteWindowScene(true);
+}
+
+bool HGE::Gfx_BeginScene(HTARGET target)
+{
+    if (!engine.renderer) {
+        System_Log("Gfx_BeginScene: the engine is not initiated");
+        return false;
+    }
+    if (engine.in_scene) {
+        System_Log("Gfx_BeginScene: a scene is already begun");
+        return false;
+    }
+    TextureEntry *entry = nullptr;
+    if (target) {
+        entry = FindTexture(target);
+        if (!entry || !entry->target) {
+            System_Log("Gfx_BeginScene: no render target %u", target);
+            return false;
+        }
+    }
+    if (SDL_SetRenderTarget(engine.renderer, entry ? entry->texture : nullptr) != 0) {
+        System_Log("Gfx_BeginScene: %s", SDL_GetError());
+        return false;
+    }
+    engine.in_scene = true;
+    engine.scene_target = target;
+    // Nobody can see a headless window unless a test reads it back.
+    engine.scene_dry = !target && seam.headless && !seam.capture_window && !seam.draw_window;
+    engine.scene_reference = entry ? &entry->last_scene : &engine.window_last;
+    engine.scene_matched = 0;
+    engine.scene_steps.clear();
+    // A target's drawing is held back while the scene repeats its last one,
+    // and then not done at all; other target scenes are drawn as they come.
+    // The window's scene is always drawn when it ends.
+    engine.scene_held_back = entry && HoldsPictureOfLastScene(*entry);
+    engine.scene_differs = entry && !engine.scene_held_back;
+    return true;
+}
+
+void HGE::Gfx_EndScene()
 {
     if (!engine.in_scene)
         return;
+    if (engine.scene_target) {
+        EndTargetScene();
+        engine.in_scene = false;
+        return;
+    }
+    engine.in_scene = false;
     if (engine.scene_dry)
-        engine.dry_scene.push_back({true, color, {}});
-    else
-        ClearScene(color);
+        NoteWindowScene(false);
+    else if (!WindowShowsScene())
+        ShowWindowScene();
+    CountShownFrame();
+}
+
+void HGE::Gfx_Clear(DWORD color)
+{
+    if (engine.in_scene)
+        AddStep({true, color, {}, 0});
 }
 
 // ---------------------------------------------------------------- quads
@@ -472,26 +643,39 @@ static void GeometryQuad(const hgeQuad &quad, const TextureEntry *texture, const
                        corners_of_triangles, 6);
 }
 
-static void DrawQuad(const hgeQuad &quad)
+// The quad as it reaches the pixels: every corner on a whole pixel.
+static hgeQuad DrawnForm(const hgeQuad &quad)
+{
+    hgeQuad drawn = quad;
+    for (hgeVertex &v : drawn.v) {
+        v.x = Snap(v.x);
+        v.y = Snap(v.y);
+    }
+    return drawn;
+}
+
+// Takes the drawn form of a quad.
+static void DrawQuad(const hgeQuad &drawn)
 {
     const TextureEntry *texture = nullptr;
-    if (quad.tex) {
-        texture = FindTexture(quad.tex);
+    if (drawn.tex) {
+        texture = FindTexture(drawn.tex);
         // A freed or unknown handle draws nothing rather than a blank quad.
         if (!texture)
             return;
     }
     float x[4], y[4];
     for (int i = 0; i < 4; ++i) {
-        x[i] = Snap(quad.v[i].x);
-        y[i] = Snap(quad.v[i].y);
+        x[i] = drawn.v[i].x;
+        y[i] = drawn.v[i].y;
     }
-    if (texture && IsAxisAlignedOneColor(quad, x, y))
-        CopyQuad(quad, *texture, x, y);
+    if (texture && IsAxisAlignedOneColor(drawn, x, y))
+        CopyQuad(drawn, *texture, x, y);
     else
-        GeometryQuad(quad, texture, x, y);
+        GeometryQuad(drawn, texture, x, y);
 }
 
+// Every quad becomes a step of its scene, drawn as AddStep decides.
 void HGE::Gfx_RenderQuad(const hgeQuad *quad)
 {
     if (!quad)
@@ -500,26 +684,20 @@ void HGE::Gfx_RenderQuad(const hgeQuad *quad)
         seam.quads.push_back({*quad, engine.in_scene ? engine.scene_target : 0});
     if (!engine.in_scene)
         return;
-    if (engine.scene_dry)
-        engine.dry_scene.push_back({false, 0, *quad});
-    else
-        DrawQuad(*quad);
+    const hgeQuad drawn = DrawnForm(*quad);
+    const TextureEntry *texture = drawn.tex ? FindTexture(drawn.tex) : nullptr;
+    AddStep({false, 0, drawn, texture && texture->target ? texture->picture : 0});
 }
 
 hgeTesting::Pixels DrawDryWindow()
 {
-    if (!engine.renderer || !engine.dry_scene_ended)
+    if (!engine.renderer || !engine.window_last_ended)
         return hgeTesting::Pixels();
     SDL_Texture *previous = SDL_GetRenderTarget(engine.renderer);
     HTARGET previous_target = engine.scene_target;
     SDL_SetRenderTarget(engine.renderer, nullptr);
     engine.scene_target = 0;
-    for (const WindowStep &step : engine.dry_scene_last) {
-        if (step.clear)
-            ClearScene(step.color);
-        else
-            DrawQuad(step.quad);
-    }
+    DrawSteps(engine.window_last);
     int width = 0, height = 0;
     SDL_GetRendererOutputSize(engine.renderer, &width, &height);
     hgeTesting::Pixels pixels = ReadRenderTarget(nullptr, width, height);

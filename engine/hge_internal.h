@@ -16,6 +16,17 @@
 #include "hge.h"
 #include "hge_testing.h"
 
+// One step of a scene as it reaches the pixels: a clear (quad unused), or a
+// quad with its corners already on whole pixels and, when it is drawn from a
+// target, the number of the picture that target held. Two scenes of equal
+// steps on the same textures draw the same pixels.
+struct DrawStep {
+    bool clear;
+    DWORD color;
+    hgeQuad quad;
+    uint64_t source_picture;
+};
+
 // One SDL texture behind a texture handle. A render target's texture carries
 // the target's own handle and is freed only with the target.
 struct TextureEntry {
@@ -24,13 +35,11 @@ struct TextureEntry {
     int height = 0;
     bool target = false;
     bool opaque = false;  // every texel has alpha 255
-};
-
-// A clear (quad unused) or a quad of a headless window scene that was not drawn.
-struct WindowStep {
-    bool clear;
-    DWORD color;
-    hgeQuad quad;
+    // A target's picture: a new number whenever what it holds may have
+    // changed, and the scene that drew it, to compare the next one with.
+    uint64_t picture = 0;
+    std::vector<DrawStep> last_scene;
+    uint64_t last_scene_resources = 0;
 };
 
 struct EngineState {
@@ -59,6 +68,13 @@ struct EngineState {
     bool vsync = false;  // the renderer was asked to wait for the display
 
     std::map<uint32_t, TextureEntry> textures;
+    // The entry of the handle looked up last: quads come in runs of one texture.
+    uint32_t found_handle = 0;
+    TextureEntry *found_entry = nullptr;
+    // Counts every change of textures, targets or how they are sampled: a
+    // scene drawn before such a change is never taken as equal to one after.
+    uint64_t resources = 0;
+    uint64_t next_picture = 1;
     // Window-format copy of a target before it is enlarged (software renderer).
     SDL_Texture *staging = nullptr;
     int staging_width = 0;
@@ -69,9 +85,22 @@ struct EngineState {
     bool in_scene = false;
     HTARGET scene_target = 0;
     bool scene_dry = false;  // headless window scene nobody reads: only noted down
-    std::vector<WindowStep> dry_scene;       // the one being noted
-    std::vector<WindowStep> dry_scene_last;  // the last one ended, drawn on demand
-    bool dry_scene_ended = false;
+    // The scene being drawn is compared step by step with the last one drawn
+    // into the same place (the reference) as it comes; only from its first
+    // difference on are its steps kept, so a scene that repeats copies nothing.
+    const std::vector<DrawStep> *scene_reference = nullptr;
+    size_t scene_matched = 0;   // steps equal to the reference's first ones
+    bool scene_differs = false;
+    bool scene_held_back = false;  // a target scene not drawn while it repeats
+    std::vector<DrawStep> scene_steps;  // all steps, once the scene differs
+    // The window's scene is drawn when it ends, and only when it differs
+    // from the one the window shows already.
+    std::vector<DrawStep> window_last;  // the last window scene ended
+    bool window_last_ended = false;
+    bool window_last_shown = false;     // drawn and presented, not only noted down
+    uint64_t window_last_resources = 0;
+    bool force_present = false;         // the platform asked for the window to be redrawn
+    bool frame_presented = false;       // this frame presented the window
 
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     int fps_frames = 0;
@@ -104,9 +133,11 @@ struct SeamState {
     std::vector<hgeTesting::RecordedQuad> quads;
     bool capture_window = false;
     bool draw_window = false;
+    bool redraw_every_frame = false;
     hgeTesting::Pixels window;
     std::vector<std::string> log_lines;
     int frame_count = 0;
+    int presents = 0;
 };
 
 extern SeamState seam;
@@ -124,8 +155,14 @@ char *ReadEngineFile(const char *filename, DWORD *size, std::string *why);
 
 // Called by System_Shutdown before the renderer goes.
 void FreeAllTextures();
+// Called before anything changes textures, targets or how they are sampled:
+// the steps of a target scene held back so far are drawn as they were given.
+void NoteResourcesChanged();
+// Called by the seam before it reads a target mid-scene.
+void DrawHeldBackSteps();
 // Called by the seam and by the window's Gfx_EndScene.
 hgeTesting::Pixels ReadRenderTarget(SDL_Texture *texture, int width, int height);
-// Called by the seam's ReadWindow: draws the last headless window scene that
-// was only noted down and reads it back; empty pixels when there is none.
+// Called by the seam's ReadWindow: draws the last window scene ended (also
+// one only noted down headless) and reads it back; empty pixels when there is
+// none.
 hgeTesting::Pixels DrawDryWindow();

@@ -19,6 +19,7 @@ void FramePacer::StartWindow(double now)
 {
     window_start = now;
     frames = 0;
+    window_broken = false;
 }
 
 double FramePacer::StartDeadlines(double now)
@@ -28,8 +29,17 @@ double FramePacer::StartDeadlines(double now)
     return deadline;
 }
 
-double FramePacer::FrameDone(double now)
+double FramePacer::HoldUnpresented(double now)
 {
+    window_broken = true;
+    deadline = NextDeadline(deadline, now, period);
+    return deadline;
+}
+
+double FramePacer::FrameDone(double now, bool presented)
+{
+    if (!presented && (mode == PaceMode::Measuring || mode == PaceMode::Vsync))
+        return HoldUnpresented(now);
     switch (mode) {
     case PaceMode::Unpaced:
         return now;
@@ -38,17 +48,24 @@ double FramePacer::FrameDone(double now)
         if (warmup_left > 0) {
             if (--warmup_left == 0)
                 StartWindow(now);
+        } else if (window_broken) {
+            StartWindow(now);
         } else if (++frames == MEASURED_FRAMES) {
             if (std::fabs(MeanInterval(now) - period) > period * TOLERANCE)
                 return StartDeadlines(now);
             mode = PaceMode::Vsync;
+            deadline = now;
             StartWindow(now);
             return now;
         }
         deadline = NextDeadline(deadline, now, period * MEASURING_PACE);
         return deadline;
     case PaceMode::Vsync:
-        if (++frames == CHECK_FRAMES) {
+        // The vblank just waited for is where the next deadline counts from.
+        deadline = now;
+        if (window_broken) {
+            StartWindow(now);
+        } else if (++frames == CHECK_FRAMES) {
             // Only a rate too fast is a broken vsync; a slow one is load.
             if (MeanInterval(now) < period * (1.0 - 2.0 * TOLERANCE))
                 return StartDeadlines(now);

@@ -35,9 +35,13 @@ public:
     // the time the loop starts.
     FramePacer(PaceMode mode, double period, double now);
 
-    // Called by the frame loop after each frame with the current time; returns
-    // when the next frame should start (at or before `now`: at once).
-    double FrameDone(double now);
+    // Called by the frame loop after each frame with the current time and
+    // whether the frame presented the window (a frame that shows nothing new
+    // does not); returns when the next frame should start (at or before
+    // `now`: at once). Presenting is what waits for vsync, so a frame that
+    // did not present is held to a deadline one period on in every mode,
+    // and the measuring of vsync only looks at presented frames in a row.
+    double FrameDone(double now, bool presented = true);
 
     PaceMode Mode() const { return mode; }
     double Period() const { return period; }
@@ -49,6 +53,7 @@ private:
     double MeanInterval(double now) const { return (now - window_start) / frames; }
     void StartWindow(double now);
     double StartDeadlines(double now);
+    double HoldUnpresented(double now);
 
     PaceMode mode;
     double period;
@@ -56,4 +61,5 @@ private:
     double window_start = 0.0;
     int frames = 0;
     int warmup_left = WARMUP_FRAMES;
+    bool window_broken = false;  // a frame that did not present fell into it
 };

@@ -81,8 +81,15 @@ void DrawHeadlessWindow(bool on)
     seam.draw_window = on;
 }
 
+void RedrawEveryFrame(bool on)
+{
+    seam.redraw_every_frame = on;
+}
+
 Pixels ReadTarget(HTARGET target)
 {
+    // Mid-scene, the target shows every step given so far.
+    DrawHeldBackSteps();
     auto found = engine.textures.find(target);
     if (found == engine.textures.end() || !found->second.target)
         return Pixels();
@@ -146,6 +153,11 @@ const std::vector<std::string> &LogLines()
 int FrameCount()
 {
     return seam.frame_count;
+}
+
+int PresentCount()
+{
+    return seam.presents;
 }
 
 }  // namespace hgeTesting

@@ -72,6 +72,12 @@ void CaptureWindow(bool on);
 // Draws the headless window every frame without reading it back (benchmarks
 // of a player's frame). Off by default.
 void DrawHeadlessWindow(bool on);
+// Draws every scene in full and presents every window scene, as if each
+// frame showed something new (benchmarks of the whole work of a frame). Off
+// by default: a target scene that repeats the target's last one is not drawn
+// again, and a window scene equal to the one the window shows is not drawn
+// or presented.
+void RedrawEveryFrame(bool on);
 
 // The pixels of a render target as they stand now.
 Pixels ReadTarget(HTARGET target);
@@ -90,5 +96,11 @@ const std::vector<std::string> &LogLines();
 
 // Number of frames run by the current or last System_Start.
 int FrameCount();
+
+// Times the window was presented since the last Reset. A window scene equal
+// to the one the window shows already (same steps from the same target
+// pictures) is not drawn or presented again; headless scenes that are only
+// noted down are not presented either.
+int PresentCount();
 
 }  // namespace hgeTesting
