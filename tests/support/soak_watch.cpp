@@ -131,10 +131,11 @@ std::string Match_Watch::After_Frame()
 
 std::string Match_Watch::Check_Match()
 {
-    const float now = hge->Timer_GetTime();
-    for (std::string problem :
-         {Check_Pieces(), Check_State(), Check_Cursors(), Check_Messages(now)}) {
-        if (!problem.empty())
+    // In this order: the cursors are read with the turn state known good.
+    using Check = std::string (Match_Watch::*)();
+    for (Check check : {&Match_Watch::Check_Pieces, &Match_Watch::Check_State,
+                        &Match_Watch::Check_Cursors, &Match_Watch::Check_Messages}) {
+        if (std::string problem = (this->*check)(); !problem.empty())
             return problem;
     }
     if (!previous.in_match)
@@ -210,8 +211,9 @@ std::string Match_Watch::Check_Cursors()
     return problem.str();
 }
 
-std::string Match_Watch::Check_Messages(float now)
+std::string Match_Watch::Check_Messages()
 {
+    const float now = hge->Timer_GetTime();
     for (const Message *message : message_bag) {
         if (now >= message->Get_Life() + message->Get_Lifespan()) {
             std::ostringstream problem;

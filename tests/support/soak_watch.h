@@ -57,7 +57,7 @@ private:
     std::string Check_Pieces();
     std::string Check_State();
     std::string Check_Cursors();
-    std::string Check_Messages(float now);
+    std::string Check_Messages();
     std::string Check_New_Move();
     std::string Check_Scores();
     void Count_Announcements();
