@@ -25,6 +25,9 @@ using bench::Position;
 // Frames timed per run of the program: enough for a stable mean, few enough
 // that a run of every position takes seconds.
 constexpr int PROGRAM_FRAMES = 2000;
+// Frames run in the position before timing and counting start: the first
+// frames of a way of drawing grow the engine's buffers to their size.
+constexpr int WARMUP_FRAMES = 30;
 
 const bench::RecordedFrame &Recorded(Position position)
 {
@@ -41,9 +44,11 @@ void ProgramFrame(benchmark::State &state, Position position, bool every_frame_p
     const uint64_t before_start = bench::Allocations();
     uint64_t first = 0, last = 0;
     int frames = -1;
+    int warmup = WARMUP_FRAMES;
     const bool reached = bench::RunInPosition(position, [&] {
-        if (frames < 0)
-            hgeTesting::RedrawEveryFrame(every_frame_presented);
+        hgeTesting::RedrawEveryFrame(every_frame_presented);
+        if (warmup-- > 0)
+            return false;
         last = bench::Allocations();
         if (frames < 0)
             first = last;

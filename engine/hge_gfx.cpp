@@ -310,36 +310,45 @@ static bool StartsWithClear(const std::vector<DrawStep> &steps)
 // the same steps again would change no pixel.
 static bool HoldsPictureOfLastScene(const TextureEntry &target)
 {
-    return StartsWithClear(target.last_scene) && target.last_scene_resources == engine.resources &&
+    return StartsWithClear(target.scenes.last) && target.last_scene_resources == engine.resources &&
            !seam.redraw_every_frame;
 }
 
-// From the first step that differs from the reference on, a scene's steps
+// From the first step that differs from the last scene on, a scene's steps
 // are kept; a target scene that was held back draws what it held back then.
 static void StopRepeating()
 {
-    const std::vector<DrawStep> &reference = *engine.scene_reference;
+    const std::vector<DrawStep> &last = engine.scene_record->last;
+    std::vector<DrawStep> &steps = engine.scene_record->next;
     engine.scene_differs = true;
-    engine.scene_steps.assign(reference.begin(),
-                              reference.begin() + static_cast<ptrdiff_t>(engine.scene_matched));
+    steps.assign(last.begin(), last.begin() + static_cast<ptrdiff_t>(engine.scene_matched));
     if (engine.scene_held_back) {
         engine.scene_held_back = false;
-        DrawSteps(engine.scene_steps);
+        DrawSteps(steps);
     }
 }
 
-static void AddStep(const DrawStep &step)
+// Where the scene's next step is to be written: straight into the kept steps
+// once the scene differs, else aside, to be compared.
+static DrawStep &NewStep()
+{
+    if (engine.scene_differs)
+        return engine.scene_record->next.emplace_back();
+    return engine.step_to_compare;
+}
+
+// Takes the step written where NewStep said.
+static void AddStep(DrawStep &step)
 {
     if (!engine.scene_differs) {
-        const std::vector<DrawStep> &reference = *engine.scene_reference;
-        if (engine.scene_matched < reference.size() &&
-            SameStep(reference[engine.scene_matched], step)) {
+        const std::vector<DrawStep> &last = engine.scene_record->last;
+        if (engine.scene_matched < last.size() && SameStep(last[engine.scene_matched], step)) {
             ++engine.scene_matched;
             return;
         }
         StopRepeating();
+        engine.scene_record->next.push_back(step);
     }
-    engine.scene_steps.push_back(step);
     if (engine.scene_target)
         DrawOneStep(step);
 }
@@ -357,10 +366,22 @@ void NoteResourcesChanged()
     ++engine.resources;
 }
 
-// The scene just ended has the very steps of its reference.
+// The scene just ended has the very steps of the last one.
 static bool SceneRepeats()
 {
-    return !engine.scene_differs && engine.scene_matched == engine.scene_reference->size();
+    return !engine.scene_differs && engine.scene_matched == engine.scene_record->last.size();
+}
+
+// The steps of the scene just ended.
+static const std::vector<DrawStep> &SceneSteps()
+{
+    return SceneRepeats() ? engine.scene_record->last : engine.scene_record->next;
+}
+
+static void KeepSceneSteps()
+{
+    if (!SceneRepeats())
+        engine.scene_record->last.swap(engine.scene_record->next);
 }
 
 // A target drawn again with the same steps holds the same picture, which
@@ -370,8 +391,7 @@ static void NoteTargetPicture(TextureEntry &target)
     if (SceneRepeats() && engine.scene_held_back)
         return;
     target.picture = engine.next_picture++;
-    if (!SceneRepeats())
-        target.last_scene.swap(engine.scene_steps);
+    KeepSceneSteps();
     target.last_scene_resources = engine.resources;
 }
 
@@ -387,8 +407,7 @@ static void EndTargetScene()
 
 static void NoteWindowScene(bool shown)
 {
-    if (!SceneRepeats())
-        engine.window_last.swap(engine.scene_steps);
+    KeepSceneSteps();
     engine.window_last_ended = true;
     engine.window_last_shown = shown;
     engine.window_last_resources = engine.resources;
@@ -400,12 +419,12 @@ static bool WindowShowsScene()
 {
     return SceneRepeats() && engine.window_last_shown && !engine.force_present &&
            !seam.redraw_every_frame && engine.window_last_resources == engine.resources &&
-           StartsWithClear(engine.window_last);
+           StartsWithClear(engine.window_scenes.last);
 }
 
 static void ShowWindowScene()
 {
-    DrawSteps(SceneRepeats() ? engine.window_last : engine.scene_steps);
+    DrawSteps(SceneSteps());
     // Read back before presenting: afterwards the back buffer is undefined.
     if (seam.capture_window)
         CaptureWindow();
@@ -442,9 +461,9 @@ bool HGE::Gfx_BeginScene(HTARGET target)
     engine.scene_target = target;
     // Nobody can see a headless window unless a test reads it back.
     engine.scene_dry = !target && seam.headless && !seam.capture_window && !seam.draw_window;
-    engine.scene_reference = entry ? &entry->last_scene : &engine.window_last;
+    engine.scene_record = entry ? &entry->scenes : &engine.window_scenes;
+    engine.scene_record->next.clear();
     engine.scene_matched = 0;
-    engine.scene_steps.clear();
     // A target's drawing is held back while the scene repeats its last one,
     // and then not done at all; other target scenes are drawn as they come.
     // The window's scene is always drawn when it ends.
@@ -472,8 +491,11 @@ void HGE::Gfx_EndScene()
 
 void HGE::Gfx_Clear(DWORD color)
 {
-    if (engine.in_scene)
-        AddStep({true, color, {}, 0});
+    if (!engine.in_scene)
+        return;
+    DrawStep &step = NewStep();
+    step = {true, color, {}, 0};
+    AddStep(step);
 }
 
 // ---------------------------------------------------------------- quads
@@ -643,15 +665,36 @@ static void GeometryQuad(const hgeQuad &quad, const TextureEntry *texture, const
                        corners_of_triangles, 6);
 }
 
-// The quad as it reaches the pixels: every corner on a whole pixel.
-static hgeQuad DrawnForm(const hgeQuad &quad)
+// `value` on a whole pixel, reusing the rounding of an equal value before it.
+static float SnapLike(float value, float earlier, float earlier_snapped)
 {
-    hgeQuad drawn = quad;
-    for (hgeVertex &v : drawn.v) {
-        v.x = Snap(v.x);
-        v.y = Snap(v.y);
-    }
-    return drawn;
+    return value == earlier ? earlier_snapped : Snap(value);
+}
+
+// The corners of a sprite share coordinates two by two: each value is
+// rounded once (rounding is a good part of a quad's cost).
+static void SnapCorners(const hgeVertex (&v)[4], hgeVertex (&snapped)[4])
+{
+    snapped[0].x = Snap(v[0].x);
+    snapped[1].x = SnapLike(v[1].x, v[0].x, snapped[0].x);
+    snapped[2].x = SnapLike(v[2].x, v[1].x, snapped[1].x);
+    snapped[3].x = SnapLike(v[3].x, v[0].x, snapped[0].x);
+    snapped[0].y = Snap(v[0].y);
+    snapped[1].y = SnapLike(v[1].y, v[0].y, snapped[0].y);
+    snapped[2].y = SnapLike(v[2].y, v[1].y, snapped[1].y);
+    snapped[3].y = SnapLike(v[3].y, v[2].y, snapped[2].y);
+}
+
+// A quad step: the quad as it reaches the pixels, every corner on a whole
+// pixel, and the picture of the target it is drawn from.
+static void SetQuadStep(DrawStep &step, const hgeQuad &quad)
+{
+    step.clear = false;
+    step.color = 0;
+    step.quad = quad;
+    SnapCorners(quad.v, step.quad.v);
+    const TextureEntry *texture = quad.tex ? FindTexture(quad.tex) : nullptr;
+    step.source_picture = texture && texture->target ? texture->picture : 0;
 }
 
 // Takes the drawn form of a quad.
@@ -684,9 +727,9 @@ void HGE::Gfx_RenderQuad(const hgeQuad *quad)
         seam.quads.push_back({*quad, engine.in_scene ? engine.scene_target : 0});
     if (!engine.in_scene)
         return;
-    const hgeQuad drawn = DrawnForm(*quad);
-    const TextureEntry *texture = drawn.tex ? FindTexture(drawn.tex) : nullptr;
-    AddStep({false, 0, drawn, texture && texture->target ? texture->picture : 0});
+    DrawStep &step = NewStep();
+    SetQuadStep(step, *quad);
+    AddStep(step);
 }
 
 hgeTesting::Pixels DrawDryWindow()
@@ -697,7 +740,7 @@ hgeTesting::Pixels DrawDryWindow()
     HTARGET previous_target = engine.scene_target;
     SDL_SetRenderTarget(engine.renderer, nullptr);
     engine.scene_target = 0;
-    DrawSteps(engine.window_last);
+    DrawSteps(engine.window_scenes.last);
     int width = 0, height = 0;
     SDL_GetRendererOutputSize(engine.renderer, &width, &height);
     hgeTesting::Pixels pixels = ReadRenderTarget(nullptr, width, height);

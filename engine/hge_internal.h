@@ -27,6 +27,14 @@ struct DrawStep {
     uint64_t source_picture;
 };
 
+// The steps of the last scene drawn into one place (a target or the window),
+// and room for the next one: the two trade places when a scene differs, so
+// each place keeps the memory it has grown.
+struct SceneRecord {
+    std::vector<DrawStep> last;
+    std::vector<DrawStep> next;
+};
+
 // One SDL texture behind a texture handle. A render target's texture carries
 // the target's own handle and is freed only with the target.
 struct TextureEntry {
@@ -38,7 +46,7 @@ struct TextureEntry {
     // A target's picture: a new number whenever what it holds may have
     // changed, and the scene that drew it, to compare the next one with.
     uint64_t picture = 0;
-    std::vector<DrawStep> last_scene;
+    SceneRecord scenes;
     uint64_t last_scene_resources = 0;
 };
 
@@ -86,16 +94,17 @@ struct EngineState {
     HTARGET scene_target = 0;
     bool scene_dry = false;  // headless window scene nobody reads: only noted down
     // The scene being drawn is compared step by step with the last one drawn
-    // into the same place (the reference) as it comes; only from its first
-    // difference on are its steps kept, so a scene that repeats copies nothing.
-    const std::vector<DrawStep> *scene_reference = nullptr;
-    size_t scene_matched = 0;   // steps equal to the reference's first ones
+    // into the same place as it comes; only from its first difference on are
+    // its steps kept (in the record's `next`), so a scene that repeats copies
+    // nothing.
+    SceneRecord *scene_record = nullptr;
+    size_t scene_matched = 0;   // steps equal to the last scene's first ones
     bool scene_differs = false;
     bool scene_held_back = false;  // a target scene not drawn while it repeats
-    std::vector<DrawStep> scene_steps;  // all steps, once the scene differs
+    DrawStep step_to_compare{};
     // The window's scene is drawn when it ends, and only when it differs
     // from the one the window shows already.
-    std::vector<DrawStep> window_last;  // the last window scene ended
+    SceneRecord window_scenes;  // `last`: the last window scene ended
     bool window_last_ended = false;
     bool window_last_shown = false;     // drawn and presented, not only noted down
     uint64_t window_last_resources = 0;

@@ -4,6 +4,10 @@
 // once (sdl_stubs.cpp). What remains is everything a frame does outside SDL:
 // the frame loop, key reading, the game's logic and drawing, sprite and font
 // placement, and the engine turning each quad into SDL calls.
+//
+//   layer/<position>/redrawn   every frame drawn in full, as if it were new
+//   layer/<position>/resting   as the program runs: a repeated scene is
+//                              compared with the last one, not drawn
 #include <benchmark/benchmark.h>
 
 #include "positions.h"
@@ -14,12 +18,17 @@ namespace {
 using bench::Position;
 
 constexpr int PROGRAM_FRAMES = 20000;
+constexpr int WARMUP_FRAMES = 30;
 
-void LayerFrame(benchmark::State &state, Position position)
+void LayerFrame(benchmark::State &state, Position position, bool redrawn)
 {
     int frames = -1;
+    int warmup = WARMUP_FRAMES;
     long calls = 0;
     const bool reached = bench::RunInPosition(position, [&] {
+        hgeTesting::RedrawEveryFrame(redrawn);
+        if (warmup-- > 0)
+            return false;
         if (frames < 0)
             bench::StubSdlDrawing(true);
         ++frames;
@@ -42,7 +51,10 @@ const bool registered = [] {
     for (Position position :
          {Position::Title, Position::Placing, Position::Fighting, Position::Capture}) {
         const std::string name = std::string("layer/") + bench::PositionName(position);
-        benchmark::RegisterBenchmark(name.c_str(), LayerFrame, position)
+        benchmark::RegisterBenchmark((name + "/redrawn").c_str(), LayerFrame, position, true)
+            ->Iterations(PROGRAM_FRAMES)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark((name + "/resting").c_str(), LayerFrame, position, false)
             ->Iterations(PROGRAM_FRAMES)
             ->Unit(benchmark::kMicrosecond);
     }
