@@ -19,7 +19,6 @@ void FramePacer::StartWindow(double now)
 {
     window_start = now;
     frames = 0;
-    window_broken = false;
 }
 
 double FramePacer::StartDeadlines(double now)
@@ -31,13 +30,15 @@ double FramePacer::StartDeadlines(double now)
 
 double FramePacer::HoldUnpresented(double now)
 {
-    window_broken = true;
     deadline = NextDeadline(deadline, now, period);
     return deadline;
 }
 
 double FramePacer::FrameDone(double now, bool presented)
 {
+    // Only intervals between presented frames tell the display's rate.
+    const bool in_run = presented && previous_presented;
+    previous_presented = presented;
     if (!presented && (mode == PaceMode::Measuring || mode == PaceMode::Vsync))
         return HoldUnpresented(now);
     switch (mode) {
@@ -48,7 +49,7 @@ double FramePacer::FrameDone(double now, bool presented)
         if (warmup_left > 0) {
             if (--warmup_left == 0)
                 StartWindow(now);
-        } else if (window_broken) {
+        } else if (!in_run) {
             StartWindow(now);
         } else if (++frames == MEASURED_FRAMES) {
             if (std::fabs(MeanInterval(now) - period) > period * TOLERANCE)
@@ -58,12 +59,14 @@ double FramePacer::FrameDone(double now, bool presented)
             StartWindow(now);
             return now;
         }
-        deadline = NextDeadline(deadline, now, period * MEASURING_PACE);
+        // The first present after frames that showed nothing is not measured:
+        // it is held to the whole period like them.
+        deadline = NextDeadline(deadline, now, in_run ? period * MEASURING_PACE : period);
         return deadline;
     case PaceMode::Vsync:
         // The vblank just waited for is where the next deadline counts from.
         deadline = now;
-        if (window_broken) {
+        if (!in_run) {
             StartWindow(now);
         } else if (++frames == CHECK_FRAMES) {
             // Only a rate too fast is a broken vsync; a slow one is load.

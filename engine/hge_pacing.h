@@ -61,5 +61,5 @@ private:
     double window_start = 0.0;
     int frames = 0;
     int warmup_left = WARMUP_FRAMES;
-    bool window_broken = false;  // a frame that did not present fell into it
+    bool previous_presented = true;
 };

@@ -360,6 +360,10 @@ TEST(PacingUnpresented, ARestingScreenIsHeldToThePeriodAndKeepsTheMeasurementFai
         clock = next;
     }
     EXPECT_EQ(pacer.Mode(), PaceMode::Measuring);
+    // Nor is the first present after them measured, or hurried.
+    double next = pacer.FrameDone(clock + 0.0001, true);
+    EXPECT_NEAR(next - clock, PERIOD, 1e-9);
+    clock = next;
 
     // Presented frames at 62.5 Hz (SDL's simulated vsync), each pair broken
     // by a resting frame held to the full period: only runs of presented
