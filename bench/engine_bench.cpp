@@ -38,6 +38,9 @@ struct HeadlessFrame {
         hgeTesting::UseHeadless();
         hgeTesting::UseVirtualClock();
         hgeTesting::DrawHeadlessWindow(draw_window);
+        // The same 40 quads every frame would otherwise be a resting screen,
+        // neither drawn nor presented again after the first frame.
+        hgeTesting::RedrawEveryFrame(true);
         hge = hgeCreate(HGE_VERSION);
         hge->System_SetState(HGE_SCREENWIDTH, SCREEN_W * SCALE);
         hge->System_SetState(HGE_SCREENHEIGHT, SCREEN_H * SCALE);

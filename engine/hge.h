@@ -149,7 +149,9 @@ public:
 
     // Starts drawing into a render target, or into the window for 0.
     bool Gfx_BeginScene(HTARGET target = 0);
-    // Ends the scene; the window's scene is then shown.
+    // Ends the scene; the window's scene is then shown. A scene that repeats
+    // the last one drawn into the same target or window, from unchanged
+    // textures, is not drawn again: the pixels would be the same.
     void Gfx_EndScene();
     void Gfx_Clear(DWORD color);
     // A later quad covers an earlier one whatever their depths.

@@ -67,7 +67,8 @@ void ClearQuads();
 // scripted minute of play seconds); its last scene is only noted down and
 // drawn when ReadWindow asks. CaptureWindow(true) instead draws every frame
 // and reads it back just before presenting, so the picture outlives the
-// textures it was drawn from. Off by default.
+// textures it was drawn from (a frame that shows nothing new is not
+// presented, and its capture is the last one). Off by default.
 void CaptureWindow(bool on);
 // Draws the headless window every frame without reading it back (benchmarks
 // of a player's frame). Off by default.
