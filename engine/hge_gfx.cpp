@@ -89,14 +89,22 @@ static SDL_Texture *TextureFromSurface(SDL_Surface *loaded, bool *opaque, std::s
     return texture;
 }
 
+// PNG only: the other readers SDL_image may carry are not needed here and
+// would widen what a bad file can reach.
 static SDL_Texture *DecodeImage(const void *data, DWORD size, bool *opaque, std::string *why)
 {
     SDL_RWops *stream = SDL_RWFromConstMem(data, static_cast<int>(size));
-    SDL_Surface *loaded = stream ? IMG_Load_RW(stream, 1) : nullptr;
-    if (!loaded) {
-        *why = IMG_GetError();
+    if (!stream) {
+        *why = SDL_GetError();
         return nullptr;
     }
+    const bool png = IMG_isPNG(stream);
+    SDL_Surface *loaded = png ? IMG_LoadPNG_RW(stream) : nullptr;
+    if (!loaded)
+        *why = png ? IMG_GetError() : "not a PNG image";
+    SDL_RWclose(stream);
+    if (!loaded)
+        return nullptr;
     SDL_Texture *texture = TextureFromSurface(loaded, opaque, why);
     SDL_FreeSurface(loaded);
     return texture;
@@ -613,6 +621,43 @@ static bool ShowTargetThroughStaging(const TextureEntry &texture, Rgba modulatio
     return true;
 }
 
+// SDL's software renderer stretches through a scratch surface as large as
+// the whole destination, so a huge quad would cost gigabytes. An axis is
+// therefore cut to the target first: whole texels outside it are dropped,
+// which keeps the mapping of the others exactly; texels larger than the
+// target itself are drawn one by one, each cut to the target (a texel is one
+// colour, so nothing shifts). Returns the number of pieces, at most three.
+static int CutSpan(const Span &span, float limit, Span (&pieces)[3])
+{
+    const float per_texel = span.length / static_cast<float>(span.source_length);
+    const float end = span.start + span.length;
+    const int before = span.start < 0.0f ? static_cast<int>(-span.start / per_texel) : 0;
+    const int after = end > limit ? static_cast<int>((end - limit) / per_texel) : 0;
+    if (before + after >= span.source_length)
+        return 0;
+    Span kept = span;
+    kept.start += static_cast<float>(before) * per_texel;
+    kept.length -= static_cast<float>(before + after) * per_texel;
+    kept.source_length -= before + after;
+    // A mirrored span reads its texels from the other end.
+    kept.source_start += span.mirrored ? after : before;
+    if (per_texel <= limit || kept.source_length > 3) {
+        pieces[0] = kept;
+        return 1;
+    }
+    int count = 0;
+    for (int i = 0; i < kept.source_length; ++i) {
+        const float from = std::max(kept.start + static_cast<float>(i) * per_texel, 0.0f);
+        const float to = std::min(kept.start + static_cast<float>(i + 1) * per_texel, limit);
+        if (to <= from)
+            continue;
+        const int texel = kept.mirrored ? kept.source_start + kept.source_length - 1 - i
+                                        : kept.source_start + i;
+        pieces[count++] = Span{texel, 1, from, to - from, false};
+    }
+    return count;
+}
+
 static void CopyQuad(const hgeQuad &quad, const TextureEntry &texture, const float x[4],
                      const float y[4])
 {
@@ -621,6 +666,11 @@ static void CopyQuad(const hgeQuad &quad, const TextureEntry &texture, const flo
     if (across.source_length <= 0 || down.source_length <= 0 || across.length <= 0.0f ||
         down.length <= 0.0f)
         return;
+    SDL_Rect viewport;
+    SDL_RenderGetViewport(engine.renderer, &viewport);
+    Span columns[3], rows[3];
+    const int column_count = CutSpan(across, static_cast<float>(viewport.w), columns);
+    const int row_count = CutSpan(down, static_cast<float>(viewport.h), rows);
     Rgba modulation = SplitColor(quad.v[0].col);
     if (quad.blend & BLEND_COLORADD)
         modulation.r = modulation.g = modulation.b = 255;
@@ -630,17 +680,24 @@ static void CopyQuad(const hgeQuad &quad, const TextureEntry &texture, const flo
     if (blend == SDL_BLENDMODE_BLEND && texture.opaque && modulation.a == 255)
         blend = SDL_BLENDMODE_NONE;
     PrepareTexture(texture, blend, modulation);
-    SDL_Rect source{across.source_start, down.source_start, across.source_length,
-                    down.source_length};
-    SDL_FRect target{across.start, down.start, across.length, down.length};
-    int flip = (across.mirrored ? SDL_FLIP_HORIZONTAL : 0) | (down.mirrored ? SDL_FLIP_VERTICAL : 0);
-    if (!flip && ShowTargetThroughStaging(texture, modulation, source, target))
-        return;
-    if (flip)
-        SDL_RenderCopyExF(engine.renderer, texture.texture, &source, &target, 0.0, nullptr,
-                          static_cast<SDL_RendererFlip>(flip));
-    else
-        SDL_RenderCopyF(engine.renderer, texture.texture, &source, &target);
+    for (int c = 0; c < column_count; ++c) {
+        for (int r = 0; r < row_count; ++r) {
+            const Span &column = columns[c];
+            const Span &row = rows[r];
+            SDL_Rect source{column.source_start, row.source_start, column.source_length,
+                            row.source_length};
+            SDL_FRect target{column.start, row.start, column.length, row.length};
+            int flip = (column.mirrored ? SDL_FLIP_HORIZONTAL : 0) |
+                       (row.mirrored ? SDL_FLIP_VERTICAL : 0);
+            if (!flip && ShowTargetThroughStaging(texture, modulation, source, target))
+                continue;
+            if (flip)
+                SDL_RenderCopyExF(engine.renderer, texture.texture, &source, &target, 0.0,
+                                  nullptr, static_cast<SDL_RendererFlip>(flip));
+            else
+                SDL_RenderCopyF(engine.renderer, texture.texture, &source, &target);
+        }
+    }
 }
 
 static void GeometryQuad(const hgeQuad &quad, const TextureEntry *texture, const float x[4],

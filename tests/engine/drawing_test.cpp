@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include <sys/resource.h>
+
 #include "engine_test.h"
 #include "torvek_test.h"
 
@@ -129,6 +131,30 @@ TEST_F(Drawing, MirroredTextureCoordinatesReverseTheTexels)
             EXPECT_EQ(pixels.At(15 + x, y), Texel(2 - x, y));
         }
     }
+}
+
+TEST_F(Drawing, HugeQuadsDrawOnlyTheirVisibleTexels)
+{
+    HTEXTURE atlas = LoadAtlas(4, 2);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    // Texels 10000 pixels wide, starting left of and above the target; then
+    // the same mirrored, reaching past its right and bottom edges.
+    hgeQuad huge = MakeQuad(atlas, -15000, -9995, 40000, 20000);
+    hgeQuad mirrored = MakeQuad(atlas, 20 - 30000, 10, 40000, 20000, 1, 0, 0, 1);
+    Pixels pixels = DrawIntoTarget({huge, mirrored});
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+
+    EXPECT_EQ(pixels.At(0, 0), Texel(1, 0));
+    EXPECT_EQ(pixels.At(31, 4), Texel(1, 0));
+    EXPECT_EQ(pixels.At(0, 5), Texel(1, 1));
+    // The mirrored quad's texel columns run from the last one.
+    EXPECT_EQ(pixels.At(19, 23), Texel(1, 0));
+    EXPECT_EQ(pixels.At(20, 10), Texel(0, 0));
+    EXPECT_EQ(pixels.At(31, 23), Texel(0, 0));
+    // Scaling the whole quad would have needed gigabytes of scratch pixels.
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes";
 }
 
 TEST_F(Drawing, TextureZeroDrawsTheVertexColourAndBlendsItsAlpha)

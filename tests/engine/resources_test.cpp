@@ -63,13 +63,19 @@ TEST_F(Resources, FailedLoadsGiveNothingAndOneLineNamingTheFile)
     EXPECT_EQ(hge->Texture_Load("Missing/nothing.png"), 0u);
     EXPECT_EQ(hge->Texture_Load((folder / "not-an-image.png").c_str()), 0u);
     EXPECT_EQ(hge->Texture_Load(folder.c_str()), 0u);
+    // Only PNG is read, whatever else the image library could decode.
+    const char bitmap[] = "BM\x3a\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x01\0\0\0\x01\0\0\0"
+                          "\x01\0\x18\0\0\0\0\0\x04\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
+                          "\xff\0\0\0";
+    EXPECT_EQ(hge->Texture_Load(bitmap, sizeof bitmap - 1), 0u);
 
     const auto &lines = hgeTesting::LogLines();
-    ASSERT_EQ(lines.size(), 4u);
+    ASSERT_EQ(lines.size(), 5u);
     EXPECT_NE(lines[0].find("Missing/nothing.fnt"), std::string::npos);
     EXPECT_NE(lines[1].find("Missing/nothing.png"), std::string::npos);
     EXPECT_NE(lines[2].find("not-an-image.png"), std::string::npos);
     EXPECT_NE(lines[3].find("engine-resources"), std::string::npos);
+    EXPECT_NE(lines[4].find("not a PNG"), std::string::npos);
     for (const std::string &line : lines)
         EXPECT_EQ(line.find('\n'), std::string::npos);
 }
