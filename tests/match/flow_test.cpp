@@ -48,18 +48,6 @@ bool Shows(const Record &record, const std::string &text)
     return false;
 }
 
-// Frames at which a message first appears, in order.
-std::vector<std::string> Announcements(const std::vector<Record> &records)
-{
-    std::vector<std::string> seen;
-    for (size_t i = 0; i < records.size(); ++i) {
-        const auto &now = records[i].state.messages;
-        if (!now.empty() && (i == 0 || records[i - 1].state.messages.empty()))
-            seen.insert(seen.end(), now.begin(), now.end());
-    }
-    return seen;
-}
-
 std::vector<std::string> Drawn_Messages(const Screen &screen)
 {
     std::vector<std::string> texts;

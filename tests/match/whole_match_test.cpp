@@ -82,17 +82,6 @@ Match_Result Play_Whole_Match()
     return result;
 }
 
-std::vector<std::string> Announcements(const std::vector<Record> &records)
-{
-    std::vector<std::string> seen;
-    for (size_t i = 0; i < records.size(); ++i) {
-        const auto &now = records[i].state.messages;
-        if (!now.empty() && (i == 0 || records[i - 1].state.messages.empty()))
-            seen.insert(seen.end(), now.begin(), now.end());
-    }
-    return seen;
-}
-
 // The trace of the same match played in a fresh process.
 std::string Trace_In_Child()
 {

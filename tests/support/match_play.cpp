@@ -92,6 +92,17 @@ std::vector<Record> Play(const Options &options,
     return records;
 }
 
+std::vector<std::string> Announcements(const std::vector<Record> &records)
+{
+    std::vector<std::string> seen;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const auto &now = records[i].state.messages;
+        if (!now.empty() && (i == 0 || records[i - 1].state.messages.empty()))
+            seen.insert(seen.end(), now.begin(), now.end());
+    }
+    return seen;
+}
+
 int Find(const std::vector<Record> &records, const std::function<bool(const Record &)> &test,
          int from)
 {

@@ -101,6 +101,10 @@ struct Record {
 std::vector<Record> Play(const Options &options,
                          const std::function<bool(const Record &)> &drive);
 
+// The messages in the order they were announced: each batch once, in the
+// frame where the bag fills again.
+std::vector<std::string> Announcements(const std::vector<Record> &records);
+
 // The first record from `from` on that satisfies `test`, or -1.
 int Find(const std::vector<Record> &records, const std::function<bool(const Record &)> &test,
          int from = 0);
