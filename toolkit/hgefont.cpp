@@ -133,7 +133,13 @@ void hgeFont::ReadDescription(const char *path, const char *text, bool mipmap)
         hge->System_Log("Font %s has incorrect format.", path);
         return;
     }
-    while ((next = _get_line(next, line))) {
+    for (const char *start = next; (next = _get_line(start, line)); start = next) {
+        // A texture line too long to hold names a texture that cannot be
+        // loaded: reading stops there, rather than going on with texture 0.
+        if (!*line && std::strncmp(start, FNTBITMAPTAG, sizeof FNTBITMAPTAG - 1) == 0) {
+            texture = 0;
+            return;
+        }
         if (std::strncmp(line, FNTBITMAPTAG, sizeof FNTBITMAPTAG - 1) == 0) {
             if (!ReadTextureLine(path, line, mipmap))
                 return;

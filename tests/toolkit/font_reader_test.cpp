@@ -250,6 +250,13 @@ TEST_F(Fonts, LinesLongerThan255CharactersAreIgnoredWhole)
     ExpectEmpty(*refused);
     EXPECT_EQ(IncorrectFormatLines(Path("long-header.fnt")), 1);
 
+    // A texture line that long cannot name its texture whole: reading stops
+    // as for a texture that cannot be loaded, and no letter gets texture 0.
+    std::string bitmap = "Bitmap=" + std::string(300, 'n') + ".png";
+    auto stopped = Load(std::string(FONT_HEADER) + "Char=41,0,0,8,12,1,2\n" + bitmap +
+                        "\nChar=42,8,0,6,12,0,1\n");
+    ASSERT_NE(stopped->GetSprite('A'), nullptr);
+    EXPECT_EQ(stopped->GetSprite('B'), nullptr);
 }
 
 TEST_F(Fonts, HexadecimalCodesDoNotOverflow)
