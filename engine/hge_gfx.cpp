@@ -659,15 +659,13 @@ static int CutSpan(const Span &span, float limit, Span (&pieces)[3])
 }
 
 static void CopyQuad(const hgeQuad &quad, const TextureEntry &texture, const float x[4],
-                     const float y[4])
+                     const float y[4], const SDL_Rect &viewport)
 {
     Span across = SpanOf(quad.v[0].tx, quad.v[1].tx, texture.width, x[0], x[1]);
     Span down = SpanOf(quad.v[0].ty, quad.v[3].ty, texture.height, y[0], y[3]);
     if (across.source_length <= 0 || down.source_length <= 0 || across.length <= 0.0f ||
         down.length <= 0.0f)
         return;
-    SDL_Rect viewport;
-    SDL_RenderGetViewport(engine.renderer, &viewport);
     Span columns[3], rows[3];
     const int column_count = CutSpan(across, static_cast<float>(viewport.w), columns);
     const int row_count = CutSpan(down, static_cast<float>(viewport.h), rows);
@@ -700,26 +698,105 @@ static void CopyQuad(const hgeQuad &quad, const TextureEntry &texture, const flo
     }
 }
 
-static void GeometryQuad(const hgeQuad &quad, const TextureEntry *texture, const float x[4],
-                         const float y[4])
+// SDL's software rasteriser works in int and overflows far outside its
+// target, so a quad reaching beyond a band around the target is cut to the
+// band first, triangle by triangle; the cut edges lie outside what is seen.
+constexpr float GUARD_BAND = 1024.0f;
+
+static float Along(const SDL_Vertex &v, int axis)
+{
+    return axis == 0 ? v.position.x : v.position.y;
+}
+
+static SDL_Vertex Between(const SDL_Vertex &a, const SDL_Vertex &b, float t)
+{
+    auto mix = [t](float p, float q) { return p + (q - p) * t; };
+    auto mix8 = [&](Uint8 p, Uint8 q) { return static_cast<Uint8>(std::lround(mix(p, q))); };
+    return SDL_Vertex{{mix(a.position.x, b.position.x), mix(a.position.y, b.position.y)},
+                      {mix8(a.color.r, b.color.r), mix8(a.color.g, b.color.g),
+                       mix8(a.color.b, b.color.b), mix8(a.color.a, b.color.a)},
+                      {mix(a.tex_coord.x, b.tex_coord.x), mix(a.tex_coord.y, b.tex_coord.y)}};
+}
+
+// Keeps the part of a convex polygon on the inner side of one edge of the band.
+static int CutAtEdge(const SDL_Vertex *in, int count, SDL_Vertex *out, int axis, float sign,
+                     float limit)
+{
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+        const SDL_Vertex &a = in[i];
+        const SDL_Vertex &b = in[(i + 1) % count];
+        const float da = sign * (Along(a, axis) - limit);
+        const float db = sign * (Along(b, axis) - limit);
+        if (da >= 0.0f)
+            out[kept++] = a;
+        if ((da >= 0.0f) != (db >= 0.0f))
+            out[kept++] = Between(a, b, da / (da - db));
+    }
+    return kept;
+}
+
+static bool WithinBand(const SDL_Vertex (&corners)[4], const SDL_Rect &viewport)
+{
+    for (const SDL_Vertex &v : corners) {
+        if (!(v.position.x >= -GUARD_BAND && v.position.x <= viewport.w + GUARD_BAND &&
+              v.position.y >= -GUARD_BAND && v.position.y <= viewport.h + GUARD_BAND))
+            return false;
+    }
+    return true;
+}
+
+static void RenderGeometryInBand(SDL_Texture *texture, const SDL_Vertex (&corners)[4],
+                                 const SDL_Rect &viewport)
 {
     static const int corners_of_triangles[] = {0, 1, 2, 0, 2, 3};
-    SDL_Vertex vertices[4];
+    if (WithinBand(corners, viewport)) {
+        SDL_RenderGeometry(engine.renderer, texture, corners, 4, corners_of_triangles, 6);
+        return;
+    }
+    // A triangle cut by four edges has at most seven corners.
+    SDL_Vertex vertices[2 * 7];
+    int indices[2 * 5 * 3];
+    int vertex_count = 0, index_count = 0;
+    for (int triangle = 0; triangle < 2; ++triangle) {
+        SDL_Vertex polygon[8], cut[8];
+        int count = 3;
+        for (int i = 0; i < 3; ++i)
+            polygon[i] = corners[corners_of_triangles[3 * triangle + i]];
+        count = CutAtEdge(polygon, count, cut, 0, 1.0f, -GUARD_BAND);
+        count = CutAtEdge(cut, count, polygon, 0, -1.0f, viewport.w + GUARD_BAND);
+        count = CutAtEdge(polygon, count, cut, 1, 1.0f, -GUARD_BAND);
+        count = CutAtEdge(cut, count, polygon, 1, -1.0f, viewport.h + GUARD_BAND);
+        for (int i = 1; i + 1 < count; ++i) {
+            indices[index_count++] = vertex_count;
+            indices[index_count++] = vertex_count + i;
+            indices[index_count++] = vertex_count + i + 1;
+        }
+        for (int i = 0; i < count; ++i)
+            vertices[vertex_count++] = polygon[i];
+    }
+    if (index_count > 0)
+        SDL_RenderGeometry(engine.renderer, texture, vertices, vertex_count, indices, index_count);
+}
+
+static void GeometryQuad(const hgeQuad &quad, const TextureEntry *texture, const float x[4],
+                         const float y[4], const SDL_Rect &viewport)
+{
+    SDL_Vertex corners[4];
     for (int i = 0; i < 4; ++i) {
         Rgba c = SplitColor(quad.v[i].col);
         if (texture && (quad.blend & BLEND_COLORADD))
             c.r = c.g = c.b = 255;
-        vertices[i].position = {x[i], y[i]};
-        vertices[i].color = {c.r, c.g, c.b, c.a};
-        vertices[i].tex_coord = {ClampUnit(quad.v[i].tx), ClampUnit(quad.v[i].ty)};
+        corners[i].position = {x[i], y[i]};
+        corners[i].color = {c.r, c.g, c.b, c.a};
+        corners[i].tex_coord = {ClampUnit(quad.v[i].tx), ClampUnit(quad.v[i].ty)};
     }
     SDL_BlendMode blend = BlendModeOf(quad, texture);
     if (texture)
         PrepareTexture(*texture, blend, {255, 255, 255, 255});
     else
         SDL_SetRenderDrawBlendMode(engine.renderer, blend);
-    SDL_RenderGeometry(engine.renderer, texture ? texture->texture : nullptr, vertices, 4,
-                       corners_of_triangles, 6);
+    RenderGeometryInBand(texture ? texture->texture : nullptr, corners, viewport);
 }
 
 // `value` on a whole pixel, reusing the rounding of an equal value before it.
@@ -769,10 +846,23 @@ static void DrawQuad(const hgeQuad &drawn)
         x[i] = drawn.v[i].x;
         y[i] = drawn.v[i].y;
     }
+    for (int i = 0; i < 4; ++i) {
+        if (!std::isfinite(x[i]) || !std::isfinite(y[i]))
+            return;
+    }
+    SDL_Rect viewport;
+    SDL_RenderGetViewport(engine.renderer, &viewport);
+    // Nothing of a quad wholly outside the target shows.
+    const float left = std::min({x[0], x[1], x[2], x[3]});
+    const float right = std::max({x[0], x[1], x[2], x[3]});
+    const float top = std::min({y[0], y[1], y[2], y[3]});
+    const float bottom = std::max({y[0], y[1], y[2], y[3]});
+    if (!(right > 0.0f && left < viewport.w && bottom > 0.0f && top < viewport.h))
+        return;
     if (texture && IsAxisAlignedOneColor(drawn, x, y))
-        CopyQuad(drawn, *texture, x, y);
+        CopyQuad(drawn, *texture, x, y, viewport);
     else
-        GeometryQuad(drawn, texture, x, y);
+        GeometryQuad(drawn, texture, x, y, viewport);
 }
 
 // Every quad becomes a step of its scene, drawn as AddStep decides.

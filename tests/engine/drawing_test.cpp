@@ -2,6 +2,7 @@
 // pixel by pixel from the headless engine.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include <sys/resource.h>
@@ -155,6 +156,23 @@ TEST_F(Drawing, HugeQuadsDrawOnlyTheirVisibleTexels)
     EXPECT_EQ(pixels.At(31, 23), Texel(0, 0));
     // Scaling the whole quad would have needed gigabytes of scratch pixels.
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes";
+}
+
+TEST_F(Drawing, QuadsFarOutsideOrUnplacedAreSafe)
+{
+    // Coloured quads (texture 0) go through the triangle rasteriser, which
+    // counts in int: a billion pixels away, or across it, must not break it.
+    const DWORD red = 0xFFFF0000, green = 0xFF00FF00;
+    hgeQuad far_away = MakeQuad(0, 2e9f, 10, 8, 12, 0, 0, 1, 1, red);
+    hgeQuad across = MakeQuad(0, -1e9f, -1e9f, 2e9f, 2e9f, 0, 0, 1, 1, green);
+    // Two corners of differing colours: drawn as triangles, cut to a band.
+    across.v[2].col = 0xFF00FF01;
+    const float nan = std::nanf("");
+    hgeQuad unplaced = MakeQuad(0, nan, 0, 4, 4, 0, 0, 1, 1, red);
+    Pixels pixels = DrawIntoTarget({across, far_away, unplaced});
+    for (int y = 0; y < 24; y += 5)
+        for (int x = 0; x < 32; x += 7)
+            EXPECT_TRUE(ColorNear(pixels.At(x, y), green)) << x << "," << y;
 }
 
 TEST_F(Drawing, TextureZeroDrawsTheVertexColourAndBlendsItsAlpha)
