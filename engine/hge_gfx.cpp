@@ -467,6 +467,7 @@ bool HGE::Gfx_BeginScene(HTARGET target)
     }
     engine.in_scene = true;
     engine.scene_target = target;
+    SDL_RenderGetViewport(engine.renderer, &engine.scene_area);
     // Nobody can see a headless window unless a test reads it back.
     engine.scene_dry = !target && seam.headless && !seam.capture_window && !seam.draw_window;
     engine.scene_record = entry ? &entry->scenes : &engine.window_scenes;
@@ -629,6 +630,13 @@ static bool ShowTargetThroughStaging(const TextureEntry &texture, Rgba modulatio
 // colour, so nothing shifts). Returns the number of pieces, at most three.
 static int CutSpan(const Span &span, float limit, Span (&pieces)[3])
 {
+    if (span.start >= 0.0f && span.start + span.length <= limit) {
+        pieces[0] = span;
+        return 1;
+    }
+    // A corner that is not a number, or infinitely far, places nothing.
+    if (!std::isfinite(span.start + span.length))
+        return 0;
     const float per_texel = span.length / static_cast<float>(span.source_length);
     const float end = span.start + span.length;
     const int before = span.start < 0.0f ? static_cast<int>(-span.start / per_texel) : 0;
@@ -746,10 +754,28 @@ static bool WithinBand(const SDL_Vertex (&corners)[4], const SDL_Rect &viewport)
     return true;
 }
 
+// Corners that are all numbers and a box that meets the target.
+static bool Shows(const SDL_Vertex (&corners)[4], const SDL_Rect &viewport)
+{
+    float left = corners[0].position.x, right = left;
+    float top = corners[0].position.y, bottom = top;
+    for (const SDL_Vertex &v : corners) {
+        if (!std::isfinite(v.position.x) || !std::isfinite(v.position.y))
+            return false;
+        left = std::min(left, v.position.x);
+        right = std::max(right, v.position.x);
+        top = std::min(top, v.position.y);
+        bottom = std::max(bottom, v.position.y);
+    }
+    return right > 0.0f && left < viewport.w && bottom > 0.0f && top < viewport.h;
+}
+
 static void RenderGeometryInBand(SDL_Texture *texture, const SDL_Vertex (&corners)[4],
                                  const SDL_Rect &viewport)
 {
     static const int corners_of_triangles[] = {0, 1, 2, 0, 2, 3};
+    if (!Shows(corners, viewport))
+        return;
     if (WithinBand(corners, viewport)) {
         SDL_RenderGeometry(engine.renderer, texture, corners, 4, corners_of_triangles, 6);
         return;
@@ -846,19 +872,7 @@ static void DrawQuad(const hgeQuad &drawn)
         x[i] = drawn.v[i].x;
         y[i] = drawn.v[i].y;
     }
-    for (int i = 0; i < 4; ++i) {
-        if (!std::isfinite(x[i]) || !std::isfinite(y[i]))
-            return;
-    }
-    SDL_Rect viewport;
-    SDL_RenderGetViewport(engine.renderer, &viewport);
-    // Nothing of a quad wholly outside the target shows.
-    const float left = std::min({x[0], x[1], x[2], x[3]});
-    const float right = std::max({x[0], x[1], x[2], x[3]});
-    const float top = std::min({y[0], y[1], y[2], y[3]});
-    const float bottom = std::max({y[0], y[1], y[2], y[3]});
-    if (!(right > 0.0f && left < viewport.w && bottom > 0.0f && top < viewport.h))
-        return;
+    const SDL_Rect &viewport = engine.scene_area;
     if (texture && IsAxisAlignedOneColor(drawn, x, y))
         CopyQuad(drawn, *texture, x, y, viewport);
     else
@@ -887,7 +901,10 @@ hgeTesting::Pixels DrawDryWindow()
     HTARGET previous_target = engine.scene_target;
     SDL_SetRenderTarget(engine.renderer, nullptr);
     engine.scene_target = 0;
+    const SDL_Rect previous_area = engine.scene_area;
+    SDL_RenderGetViewport(engine.renderer, &engine.scene_area);
     DrawSteps(engine.window_scenes.last);
+    engine.scene_area = previous_area;
     int width = 0, height = 0;
     SDL_GetRendererOutputSize(engine.renderer, &width, &height);
     hgeTesting::Pixels pixels = ReadRenderTarget(nullptr, width, height);

@@ -92,6 +92,7 @@ struct EngineState {
 
     bool in_scene = false;
     HTARGET scene_target = 0;
+    SDL_Rect scene_area{};  // what the scene draws into, from (0, 0)
     bool scene_dry = false;  // headless window scene nobody reads: only noted down
     // The scene being drawn is compared step by step with the last one drawn
     // into the same place as it comes; only from its first difference on are
