@@ -4,14 +4,12 @@
 
 #include <fstream>
 
+#include "animation.h"
 #include "board.h"
-#include "hge_entry.h"
 #include "main.h"
 #include "match.h"
-#include "menu.h"
-#include "message.h"
 #include "pieces.h"
-#include "scene.h"
+#include "turns.h"
 
 namespace bench {
 
@@ -45,24 +43,6 @@ static const std::vector<int> CAPTURE_KEYS = {HGEK_SPACE, HGEK_UP, HGEK_SPACE};
 // Title, then N on the main menu: the match's first frame is the fifth.
 static const std::vector<int> MATCH_KEYS = {0, HGEK_ENTER, 0, HGEK_N};
 
-// The game's state starts at its program-start values for every run, since
-// one benchmark process runs the program several times.
-void ResetGameState()
-{
-    menu_screen = TITLE_SCREEN;
-    sun_x = 182.0f;
-    sun_drift = 0.05f;
-    for (Message *message : message_bag)
-        delete message;
-    message_bag.clear();
-    transition = TRANS_NONE;
-    trans_phase = 0;
-    trans_timer = 0.0f;
-    game_phase = 0;
-    turn_phase = 0;
-    Set_Selection(PLACING_CURSORS);
-}
-
 void SetUpFighting()
 {
     Erase_Board(NO_CELL);
@@ -75,8 +55,8 @@ void SetUpFighting()
     for (int type : CAPTURE_HAND_STRIPES)
         opponent[STRIPES]->Add_Piece(type, STRIPES, 0);
     game_turn = SOLIDS;
-    game_phase = 1;
-    turn_phase = 0;
+    game_phase = PHASE_FIGHTING;
+    turn_phase = CHOOSING_WHAT;
     Set_Selection(FIGHTING_CURSORS);
 }
 
@@ -108,7 +88,6 @@ const char *PositionName(Position position)
 bool RunInPosition(Position position, const std::function<bool()> &steady)
 {
     EnterDataFolder();
-    ResetGameState();
     hgeTesting::Reset();
     hgeTesting::UseHeadless();
     hgeTesting::UseVirtualClock(FRAME_STEP, START_TIME);
@@ -167,7 +146,6 @@ bool RunInPosition(Position position, const std::function<bool()> &steady)
     char command_line[] = "";
     WinMain(nullptr, nullptr, command_line, 1);
     hgeTesting::Reset();
-    ResetGameState();
     return reached;
 }
 

@@ -10,14 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "board.h"
-#include "hge_entry.h"
 #include "hge_testing.h"
 #include "main.h"
-#include "match.h"
-#include "menu.h"
-#include "message.h"
-#include "scene.h"
 #include "soak_watch.h"
 
 namespace {
@@ -42,43 +36,6 @@ const int MENU_KEYS[] = {HGEK_ENTER, HGEK_N};
 constexpr int MENU_FRAMES = 2;
 constexpr double START_TIME = 1000.0;
 
-// The game's globals as the program starts: one process runs the program
-// once per input, and the game keeps its state in globals.
-struct Game_Start {
-    int menu_screen, game_turn, game_phase, turn_phase;
-    int selection[2], transition, trans_phase, trans_var[2];
-    float trans_timer, sun_x, sun_y, sun_drift;
-} start;
-
-void Note_Start()
-{
-    start = {menu_screen, game_turn, game_phase, turn_phase,
-             {selection[0], selection[1]}, transition, trans_phase,
-             {trans_var[0], trans_var[1]}, trans_timer, sun_x, sun_y, sun_drift};
-}
-
-void Restore_Start()
-{
-    menu_screen = start.menu_screen;
-    game_turn = start.game_turn;
-    game_phase = start.game_phase;
-    turn_phase = start.turn_phase;
-    Set_Selection(start.selection);
-    transition = start.transition;
-    trans_phase = start.trans_phase;
-    trans_var[0] = start.trans_var[0];
-    trans_var[1] = start.trans_var[1];
-    trans_timer = start.trans_timer;
-    sun_x = start.sun_x;
-    sun_y = start.sun_y;
-    sun_drift = start.sun_drift;
-    // Messages still up when a program ends stay in the bag until the
-    // process ends; a fresh program starts without them.
-    for (Message *message : message_bag)
-        delete message;
-    message_bag.clear();
-}
-
 int Key_Of(uint8_t frame)
 {
     const int key = KEYS[frame & 0x0F];
@@ -92,15 +49,9 @@ double Step_Of(uint8_t frame)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    Note_Start();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    Restore_Start();
+    // WinMain starts every run from the game's program-start state.
     soak::Match_Watch watch;
     double now = START_TIME;
 

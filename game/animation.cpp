@@ -1,22 +1,33 @@
 #include "animation.h"
 
-#include "main.h"
-#include "match.h"
-#include "pieces.h"
+#include "board.h"
+#include "resources.h"
 
-// Every change happens at an even step and leaves an odd one, so one frame
-// never makes two.
-constexpr int PLACE_STEP = 2;
-constexpr int PLACE_END = PLACE_STEP + 2;
-constexpr int TAKE_STEP = 2;
-constexpr int ADVANCE_STEP = TAKE_STEP + 2;
-constexpr int ATTACK_END = ADVANCE_STEP + 2;
+int transition = TRANS_NONE;
+int trans_phase = 0;
+float trans_timer = 0.0f;
+int trans_var[2] = {0, 0};
 
-static void End_Transition()
+// An animation takes one step per full second of engine time.
+constexpr float ANIMATION_STEP = 1.0f;
+
+void Start_Transition(int kind, int from, int to)
+{
+    transition = kind;
+    trans_var[0] = from;
+    trans_var[1] = to;
+}
+
+void Reset_Transition()
 {
     transition = TRANS_NONE;
     trans_phase = 0;
     trans_timer = 0.0f;
+}
+
+static void End_Transition()
+{
+    Reset_Transition();
     Switch_Turn();
 }
 
@@ -54,6 +65,19 @@ void Trans_Attack()
     }
     if (trans_phase == ATTACK_END)
         End_Transition();
+}
+
+void Run_Transition()
+{
+    // trans_timer is 0.0 when a move starts, so its first step comes at once.
+    if (hge->Timer_GetTime() >= trans_timer + ANIMATION_STEP) {
+        ++trans_phase;
+        trans_timer = hge->Timer_GetTime();
+    }
+    if (transition == TRANS_PLACE)
+        Trans_Place();
+    else if (transition == TRANS_ATTACK)
+        Trans_Attack();
 }
 
 static void Draw_Placing()

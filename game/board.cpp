@@ -1,6 +1,6 @@
 #include "board.h"
 
-#include "main.h"
+#include "resources.h"
 
 Piece *board_array[BOARD_CELLS];
 
@@ -73,7 +73,7 @@ const int board_surround[BOARD_CELLS][NEIGHBOURS] = {
     {   5,  NONE, NONE,    7},  //  8
 };
 
-static bool Is_Cell(int cell)
+bool Is_Cell(int cell)
 {
     return cell >= 0 && cell < BOARD_CELLS;
 }
@@ -99,11 +99,11 @@ static bool Held_By(int cell, int side)
     return board_array[cell] && board_array[cell]->Get_Owner() == side;
 }
 
-// Whether the side's piece in the attacker's cell may take the piece in the
-// target's cell; combo levels and other cells play no part.
-static bool Captures(int attacker, int target, int side)
+bool Can_Capture(int attacker, int target, int side)
 {
-    Piece *prey = board_array[target];
+    if (!Is_Cell(attacker) || !Is_Cell(target))
+        return false;
+    const Piece *prey = board_array[target];
     return Held_By(attacker, side) && prey && prey->Get_Owner() != side &&
            Check_Surround(attacker, target) &&
            prey->Get_Enemy() == board_array[attacker]->Get_Type();
@@ -115,38 +115,37 @@ bool Check_Attack(int side)
         if (!Held_By(cell, side))
             continue;
         for (int neighbour : board_surround[cell])
-            if (neighbour != NO_CELL && Captures(cell, neighbour, side))
+            if (Can_Capture(cell, neighbour, side))
                 return true;
     }
     return false;
 }
 
-static void Score_Win(Player *winner)
+int Win_Kind(int side)
 {
-    winner->Add_Point();
-    Reset_Match();
+    if (!Is_Side(side) || !opponent[side])
+        return NO_WIN;
+    int on_board = 0;
+    for (const Piece *piece : board_array) {
+        if (!piece || piece->Get_Owner() != side)
+            continue;
+        ++on_board;
+        if (piece->Get_Combo() >= FULL_COMBO)
+            return WIN_FULL_COMBO;
+    }
+    if (opponent[side]->Get_HandSize() == MATCH_PIECES - on_board)
+        return WIN_ALL_PIECES;
+    return NO_WIN;
 }
 
 int Check_Winner(int side)
 {
-    if (!Is_Side(side) || !opponent[side])
-        return 0;
-    Player *player = opponent[side];
-    int on_board = 0;
-    for (Piece *piece : board_array) {
-        if (!piece || piece->Get_Owner() != side)
-            continue;
-        ++on_board;
-        if (piece->Get_Combo() >= FULL_COMBO) {
-            Score_Win(player);
-            return 1;
-        }
+    const int kind = Win_Kind(side);
+    if (kind != NO_WIN) {
+        opponent[side]->Add_Point();
+        Reset_Match();
     }
-    if (player->Get_HandSize() == MATCH_PIECES - on_board) {
-        Score_Win(player);
-        return 2;
-    }
-    return 0;
+    return kind;
 }
 
 bool Check_Full()
@@ -180,7 +179,7 @@ void Reset_Match()
     Erase_Board(NO_CELL);
     for (int side = 0; side < SIDES; ++side)
         Deal_Hand(side);
-    game_phase = 0;
+    game_phase = PHASE_PLACING;
 }
 
 static void Erase_Cell(int cell)
@@ -201,8 +200,8 @@ void Erase_Board(int cell)
 
 void Switch_Turn()
 {
-    turn_phase = 0;
-    game_turn = game_turn == 0 ? 1 : 0;
+    turn_phase = CHOOSING_WHAT;
+    game_turn = game_turn == SOLIDS ? STRIPES : SOLIDS;
 }
 
 void Capture_Take(int target)
@@ -224,6 +223,26 @@ void Capture_Advance(int attacker, int target)
     board_array[target] = new Piece(capturer->Get_Type(), game_turn, capturer->Get_Combo() + 1,
                                     board_z[target]);
     Erase_Board(attacker);
+}
+
+void Draw_Cell(int cell)
+{
+    if (Is_Cell(cell) && board_array[cell])
+        board_array[cell]->Draw_Piece(board_x[cell], board_y[cell]);
+}
+
+void Draw_Board()
+{
+    for (int cell = 0; cell < BOARD_CELLS; ++cell)
+        Draw_Cell(cell);
+}
+
+void Reset_Board()
+{
+    Erase_Board(NO_CELL);
+    game_turn = SOLIDS;
+    game_phase = PHASE_PLACING;
+    turn_phase = CHOOSING_WHAT;
 }
 
 int Count_Pieces()

@@ -32,20 +32,37 @@ extern const int board_surround[BOARD_CELLS][NEIGHBOURS];
 
 // The side to move, 0 or 1.
 extern int game_turn;
-// 0 while placing, 1 while fighting.
+// PHASE_PLACING or PHASE_FIGHTING.
 extern int game_phase;
-// 0 while the side chooses what moves, 1 while it chooses where.
+// CHOOSING_WHAT while the side chooses what moves, CHOOSING_WHERE while it
+// chooses where.
 extern int turn_phase;
 
+enum { PHASE_PLACING = 0, PHASE_FIGHTING = 1 };
+enum { CHOOSING_WHAT = 0, CHOOSING_WHERE = 1 };
+// What Win_Kind and Check_Winner return.
+enum { NO_WIN = 0, WIN_FULL_COMBO = 1, WIN_ALL_PIECES = 2 };
+
+// True for 0 to 8: cursors and moves may hold NO_CELL or anything else.
+bool Is_Cell(int cell);
 // True when the two cells share an edge; false for diagonals, a cell with
-// itself and anything outside 0 to 8. Used by the keyboard's target check.
+// itself and anything outside 0 to 8.
 bool Check_Surround(int cell, int other);
+// The capture rule: the side's piece in the attacker's cell may take the
+// piece in the target's cell when that is an enemy piece on a neighbouring
+// cell whose enemy type is the attacker's type. Combo levels and other cells
+// play no part. Used by the rules, the keyboard's target check and the
+// computer side.
+bool Can_Capture(int attacker, int target, int side);
 // True when the side has at least one legal capture now. The match flow asks
 // for both sides in every fighting frame.
 bool Check_Attack(int side);
-// 0 when the side has not won; otherwise scores the point, deals the next
-// round and returns 1 for a full combo or 2 for all pieces. The match flow
-// calls it once per side after its round logic.
+// Whether the side has won, and how, without scoring it: WIN_FULL_COMBO for
+// a piece of full combo on the board (looked for first), WIN_ALL_PIECES when
+// it holds all twelve pieces, else NO_WIN.
+int Win_Kind(int side);
+// Win_Kind, and when the side has won, scores the point and deals the next
+// round. The match flow calls it once per side after its round logic.
 int Check_Winner(int side);
 bool Check_Full();
 // A stand-off on a full board: every piece goes back to the end of its
@@ -66,6 +83,14 @@ void Capture_Take(int target);
 // Advance: the attacker is rebuilt in the target cell one combo level higher
 // and its own cell empties. Does nothing unless the take has emptied the target.
 void Capture_Advance(int attacker, int target);
+
+// The piece in a cell, if any, standing on the cell's point; Draw_Board does
+// every cell from 0 to 8. The match screen and the animations draw with them.
+void Draw_Cell(int cell);
+void Draw_Board();
+
+// The board empty and the turn state at its program-start values.
+void Reset_Board();
 
 // Pieces on the board and in both hands (a missing player holds none): twelve
 // between any two operations of a round.

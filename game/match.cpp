@@ -1,26 +1,17 @@
 #include "match.h"
 
 #include "animation.h"
-#include "main.h"
+#include "board.h"
 #include "message.h"
-#include "pieces.h"
+#include "resources.h"
 #include "scene.h"
 #include "turns.h"
-
-int selection[2] = {PLACING_CURSORS[0], PLACING_CURSORS[1]};
-int transition = TRANS_NONE;
-int trans_phase = 0;
-float trans_timer = 0.0f;
-int trans_var[2] = {0, 0};
 
 // Every announcement rises from below the bottom edge, centred, for three seconds.
 constexpr float MESSAGE_X = SCREEN_LENGTH / 2;
 constexpr float MESSAGE_START_Y = SCREEN_HEIGHT + 8;
 constexpr float MESSAGE_SPEED = 1.0f;
 constexpr int MESSAGE_LIFESPAN = 3;
-
-// An animation takes one step per full second of engine time.
-constexpr float ANIMATION_STEP = 1.0f;
 
 // The score lines, one under the other, left of the board.
 constexpr float SCORE_X = 20;
@@ -35,21 +26,16 @@ static const char *const WIN_TEXTS[SIDES][3] = {
     {nullptr, "Stripes with full combo!", "Stripes with all pieces!"},
 };
 
-void Set_Selection(const int (&cursors)[2])
-{
-    selection[0] = cursors[0];
-    selection[1] = cursors[1];
-}
-
 void Announce(const char *text)
 {
     message_bag.push_back(
         new Message(text, MESSAGE_X, MESSAGE_START_Y, MESSAGE_SPEED, MESSAGE_LIFESPAN));
 }
 
-bool Is_Cell(int cell)
+// Nothing is announced and no move plays: the rounds may go on.
+static bool Match_Waits_For_Nothing()
 {
-    return cell >= 0 && cell < BOARD_CELLS;
+    return message_bag.empty() && transition == TRANS_NONE;
 }
 
 static void Play_Placing()
@@ -58,7 +44,7 @@ static void Play_Placing()
     if (Check_Full()) {
         // The side to move did not make the last placing, so it captures first.
         Announce("Fightin' time!");
-        game_phase = 1;
+        game_phase = PHASE_FIGHTING;
         Set_Selection(FIGHTING_CURSORS);
     } else if (side->Get_HandSize() == 0) {
         Announce("Player has nothing left!");
@@ -78,7 +64,7 @@ static void Play_Fighting()
             Return_Pieces();
             Switch_Turn();
         }
-        game_phase = 0;
+        game_phase = PHASE_PLACING;
         Set_Selection(PLACING_CURSORS);
     } else if (!Check_Attack(game_turn)) {
         Announce("Player can't attack.");
@@ -95,33 +81,21 @@ static void Check_Winners()
 {
     for (int side = SOLIDS; side < SIDES; ++side) {
         const int win = Check_Winner(side);
-        if (win == 0)
+        if (win == NO_WIN)
             continue;
         Announce(WIN_TEXTS[side][win]);
         // The fighting cursors name no hand position and no cell of a new
         // deal, and a key the handler took in this frame belongs to the old round.
         Set_Selection(PLACING_CURSORS);
-        turn_phase = 0;
+        turn_phase = CHOOSING_WHAT;
     }
-}
-
-static void Run_Animation()
-{
-    if (hge->Timer_GetTime() >= trans_timer + ANIMATION_STEP) {
-        ++trans_phase;
-        trans_timer = hge->Timer_GetTime();
-    }
-    if (transition == TRANS_PLACE)
-        Trans_Place();
-    else if (transition == TRANS_ATTACK)
-        Trans_Attack();
 }
 
 bool Game()
 {
     Update_Sun();
-    if (message_bag.empty() && transition == TRANS_NONE) {
-        if (game_phase == 0)
+    if (Match_Waits_For_Nothing()) {
+        if (game_phase == PHASE_PLACING)
             Play_Placing();
         else
             Play_Fighting();
@@ -129,22 +103,10 @@ bool Game()
     }
     // Read after the round logic, so a move confirmed this frame ticks at once.
     if (transition != TRANS_NONE)
-        Run_Animation();
+        Run_Transition();
     if (!message_bag.empty() && transition == TRANS_NONE)
         Check_Messages();
     return hge->Input_GetKey() == HGEK_ESCAPE;
-}
-
-void Draw_Cell(int cell)
-{
-    if (Is_Cell(cell) && board_array[cell])
-        board_array[cell]->Draw_Piece(board_x[cell], board_y[cell]);
-}
-
-void Draw_Board()
-{
-    for (int cell = 0; cell < BOARD_CELLS; ++cell)
-        Draw_Cell(cell);
 }
 
 static void Draw_Cell_Marker(int cell)
@@ -158,7 +120,7 @@ static void Draw_Placing_Markers()
     const int hand_position = selection[0];
     if (hand_position >= 0 && hand_position < opponent[game_turn]->Get_HandSize())
         s_select[0]->Render(HAND_X + HAND_SPACING * hand_position, HAND_MARKER_Y);
-    if (turn_phase == 1)
+    if (turn_phase == CHOOSING_WHERE)
         Draw_Cell_Marker(selection[1]);
 }
 
@@ -167,7 +129,7 @@ static void Draw_Status()
     font1->printf(SCORE_X, SCORE_Y, TEXT_LEFT, "SLD: %i", opponent[SOLIDS]->Get_Points());
     font1->printf(SCORE_X, SCORE_Y + SCORE_LINE, TEXT_LEFT, "STR: %i",
                   opponent[STRIPES]->Get_Points());
-    if (game_phase == 0) {
+    if (game_phase == PHASE_PLACING) {
         Draw_Placing_Markers();
     } else {
         // Both fighting cursors use the cell marker.
@@ -181,7 +143,7 @@ bool Render_Game()
     hge->Gfx_BeginScene(t_window_main);
     hge->Gfx_Clear(0);
     Draw_Background();
-    if (message_bag.empty() && transition == TRANS_NONE)
+    if (Match_Waits_For_Nothing())
         Draw_Status();
     if (!message_bag.empty() && transition == TRANS_NONE) {
         for (Message *message : message_bag)

@@ -1,11 +1,9 @@
 #include "menu.h"
 
-#include <cstddef>
-
 #include "board.h"
-#include "main.h"
 #include "match.h"
 #include "pieces.h"
+#include "resources.h"
 #include "scene.h"
 
 int menu_screen;
@@ -32,55 +30,48 @@ static const MenuKey MENU_KEYS[] = {
 };
 
 struct MenuText {
-    hgeFont **font;
+    int screen;
+    hgeFont **font;  // null: the engine's logo, its hot spot on (x, y)
     float x, y;
     int align;
     const char *text;
 };
 
-static const MenuText TITLE_TEXTS[] = {
-    {&font2, 128,  10, TEXT_CENTER, "Welcome to TORVEK"},
-    {&font1, 128,  30, TEXT_CENTER, "A game of super strategy maybe."},
-    {&font1,  20,  60, TEXT_LEFT,   "Game by   : The TORVEK team     "},
-    {&font1,  20,  70, TEXT_LEFT,   "Version   : 0.7 - Cool Stuff    "},
-    {&font1,  20,  80, TEXT_LEFT,   "Completed : ---                 "},
-    {&font2, 128, 110, TEXT_CENTER, "Press the enter!"},
-    {&font1, 128, 140, TEXT_CENTER, "                                    "},
-    {&font1, 128, 150, TEXT_CENTER, "                                    "},
-    {&font1, 128, 160, TEXT_CENTER, "                                    "},
-    {&font1, 128, 170, TEXT_CENTER, "                                    "},
-};
+// Each screen's texts in drawing order, on black.
+static const MenuText MENU_TEXTS[] = {
+    {TITLE_SCREEN,   &font2, 128,  10, TEXT_CENTER, "Welcome to TORVEK"},
+    {TITLE_SCREEN,   &font1, 128,  30, TEXT_CENTER, "A game of super strategy maybe."},
+    {TITLE_SCREEN,   &font1,  20,  60, TEXT_LEFT,   "Game by   : The TORVEK team     "},
+    {TITLE_SCREEN,   &font1,  20,  70, TEXT_LEFT,   "Version   : 0.7 - Cool Stuff    "},
+    {TITLE_SCREEN,   &font1,  20,  80, TEXT_LEFT,   "Completed : ---                 "},
+    {TITLE_SCREEN,   &font2, 128, 110, TEXT_CENTER, "Press the enter!"},
+    {TITLE_SCREEN,   &font1, 128, 140, TEXT_CENTER, "                                    "},
+    {TITLE_SCREEN,   &font1, 128, 150, TEXT_CENTER, "                                    "},
+    {TITLE_SCREEN,   &font1, 128, 160, TEXT_CENTER, "                                    "},
+    {TITLE_SCREEN,   &font1, 128, 170, TEXT_CENTER, "                                    "},
 
-static const MenuText MAIN_MENU_TEXTS[] = {
-    {&font2, 128,  10, TEXT_CENTER, "Welcome to MENU"},
-    {&font1, 128,  30, TEXT_CENTER, "A menu of cool strategy no."},
-    {&font1, 128,  60, TEXT_CENTER, "Press corresponding key for option"},
-    {&font1, 128, 100, TEXT_CENTER, "N - Start game please"},
-    {&font1, 128, 110, TEXT_CENTER, "I - Go to the options"},
-    {&font1, 128, 120, TEXT_CENTER, "C - Read a neato note"},
-    {&font1, 128, 130, TEXT_CENTER, "K - Read them credits"},
-};
+    {MAIN_MENU,      &font2, 128,  10, TEXT_CENTER, "Welcome to MENU"},
+    {MAIN_MENU,      &font1, 128,  30, TEXT_CENTER, "A menu of cool strategy no."},
+    {MAIN_MENU,      &font1, 128,  60, TEXT_CENTER, "Press corresponding key for option"},
+    {MAIN_MENU,      &font1, 128, 100, TEXT_CENTER, "N - Start game please"},
+    {MAIN_MENU,      &font1, 128, 110, TEXT_CENTER, "I - Go to the options"},
+    {MAIN_MENU,      &font1, 128, 120, TEXT_CENTER, "C - Read a neato note"},
+    {MAIN_MENU,      &font1, 128, 130, TEXT_CENTER, "K - Read them credits"},
 
-static const MenuText OPTIONS_TEXTS[] = {
-    {&font2, 128, 10, TEXT_CENTER, "Welcome to OPTIONS"},
-};
+    {OPTIONS_SCREEN, &font2, 128,  10, TEXT_CENTER, "Welcome to OPTIONS"},
 
-// Credit lines: label padded to 19, dash in column 20, name ending in column 35.
-static const MenuText CREDITS_TEXTS[] = {
-    {&font2, 128, 20, TEXT_CENTER, "Them Credits"},
-    {&font1, 128, 40, TEXT_CENTER,
+    // Credit lines: label padded to 19, dash in column 20, name ending in column 35.
+    {CREDITS_SCREEN, &font2, 128,  20, TEXT_CENTER, "Them Credits"},
+    {CREDITS_SCREEN, &font1, 128,  40, TEXT_CENTER,
      "Bitmap font        -    TORVEK team\n"
      "Sound effects      - (no sound yet)\n"
      "2D engine          - TORVEK on SDL2\n"
      "Everything else    -    TORVEK team\n"
      "    Thanks Everyone\n"
      "A TORVEK production"},
-};
-
-// Drawn after the engine's logo.
-static const MenuText CREDITS_FOOTER[] = {
-    {&font1, 128, 170, TEXT_CENTER, "TORVEK engine: SDL2 + SDL2_image"},
-    {&font1,   2, 182, TEXT_LEFT,   "Back-ESC"},
+    {CREDITS_SCREEN, nullptr, 128, 140, 0, nullptr},
+    {CREDITS_SCREEN, &font1, 128, 170, TEXT_CENTER, "TORVEK engine: SDL2 + SDL2_image"},
+    {CREDITS_SCREEN, &font1,   2, 182, TEXT_LEFT,   "Back-ESC"},
 };
 
 static void Start_Match()
@@ -113,34 +104,29 @@ bool Menu()
     return false;
 }
 
-template <std::size_t N>
-static void Draw_Texts(const MenuText (&texts)[N])
+static void Draw_Screen(int screen)
 {
-    for (const MenuText &t : texts)
-        (*t.font)->printf(t.x, t.y, t.align, "%s", t.text);
+    for (const MenuText &t : MENU_TEXTS) {
+        if (t.screen != screen)
+            continue;
+        if (t.font)
+            (*t.font)->printf(t.x, t.y, t.align, "%s", t.text);
+        else
+            s_hge->Render(t.x, t.y);
+    }
 }
 
 bool Render_Menu()
 {
     hge->Gfx_BeginScene(t_window_main);
     hge->Gfx_Clear(0);
-    switch (menu_screen) {
-    case TITLE_SCREEN:
-        Draw_Texts(TITLE_TEXTS);
-        break;
-    case MAIN_MENU:
-        Draw_Texts(MAIN_MENU_TEXTS);
-        break;
-    case OPTIONS_SCREEN:
-        Draw_Texts(OPTIONS_TEXTS);
-        break;
-    case CREDITS_SCREEN:
-        Draw_Texts(CREDITS_TEXTS);
-        s_hge->Render(128, 140);
-        Draw_Texts(CREDITS_FOOTER);
-        break;
-    }
+    Draw_Screen(menu_screen);
     hge->Gfx_EndScene();
     Draw_All();
     return false;
+}
+
+void Reset_Menu()
+{
+    menu_screen = TITLE_SCREEN;
 }

@@ -15,3 +15,5 @@ enum {
 bool Menu();
 // Render function of the menus: the current screen's texts on black.
 bool Render_Menu();
+// The title screen, as at program start.
+void Reset_Menu();

@@ -2,19 +2,14 @@
 
 #include <utility>
 
-#include "main.h"
+#include "resources.h"
 
 std::vector<Message *> message_bag;
 
 // Messages still on screen when the program ends go with the bag; defined
 // after it, so it is destroyed before the bag.
 static struct Message_Bag_Owner {
-    ~Message_Bag_Owner()
-    {
-        for (Message *message : message_bag)
-            delete message;
-        message_bag.clear();
-    }
+    ~Message_Bag_Owner() { Clear_Messages(); }
 } message_bag_owner;
 
 Message::Message(std::string text, float x, float y, float speed, int lifespan)
@@ -54,4 +49,11 @@ void Check_Messages()
         message_bag[i]->Update_Message();
         ++i;
     }
+}
+
+void Clear_Messages()
+{
+    for (Message *message : message_bag)
+        delete message;
+    message_bag.clear();
 }

@@ -40,3 +40,5 @@ extern std::vector<Message *> message_bag;
 // Called by Game once per frame while messages are pending and no move is
 // animated: rises every message and destroys those whose lifespan is over.
 void Check_Messages();
+// Destroys every message: the bag empty, as at program start.
+void Clear_Messages();

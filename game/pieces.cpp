@@ -1,6 +1,6 @@
 #include "pieces.h"
 
-#include "main.h"
+#include "resources.h"
 
 Player *opponent[SIDES];
 
@@ -11,13 +11,18 @@ static const int ENEMY_OF[PIECE_TYPES] = {
     1,  // type 2
 };
 
+int Enemy_Of(int type)
+{
+    return ENEMY_OF[type];
+}
+
 Piece::Piece(int type, int owner, int combo, float z)
     : sprite(new hgeSprite(t_pieces, PIECE_WIDTH * type, PIECE_HEIGHT * owner,
                            PIECE_WIDTH, PIECE_HEIGHT)),
       type(type),
       owner(owner),
       combo(combo),
-      enemy(ENEMY_OF[type])
+      enemy(Enemy_Of(type))
 {
     sprite->SetHotSpot(PIECE_WIDTH / 2, PIECE_HEIGHT);
     sprite->SetZ(z, -1);
@@ -74,4 +79,12 @@ Piece *Player::Get_Piece(int index) const
     if (index < 0 || index >= Get_HandSize())
         return nullptr;
     return hand[index];
+}
+
+void Delete_Players()
+{
+    for (Player *&player : opponent) {
+        delete player;
+        player = nullptr;
+    }
 }

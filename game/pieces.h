@@ -19,10 +19,16 @@ constexpr int HAND_DEAL = PIECE_TYPES * PIECES_PER_TYPE;
 // Size of a piece on t_pieces: one column per type, one row per side.
 constexpr int PIECE_WIDTH = 12;
 constexpr int PIECE_HEIGHT = 20;
-// Hand pieces stand side by side with a 3-pixel gap.
+// Hand pieces stand side by side with a 3-pixel gap. The match screen shows
+// the hand of the side to move with its first piece standing on (HAND_X, HAND_Y).
 constexpr int HAND_SPACING = PIECE_WIDTH + 3;
+constexpr int HAND_X = 20;
+constexpr int HAND_Y = 185;
 // Hand pieces lie in front of every board cell, with the combo marks.
 constexpr float HAND_Z = 0.1f;
+
+// The type that captures pieces of the given type: the one table of who beats whom.
+int Enemy_Of(int type);
 
 // A piece whose combo reaches this level on the board wins the round.
 constexpr int FULL_COMBO = 4;
@@ -83,3 +89,6 @@ private:
 
 // Solids and Stripes, made by the menu when a match starts and deleted at shutdown.
 extern Player *opponent[SIDES];
+
+// Deletes both players with the pieces in their hands; null ones are skipped.
+void Delete_Players();

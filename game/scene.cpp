@@ -1,10 +1,17 @@
 #include "scene.h"
 
-#include "main.h"
+#include "resources.h"
 
-float sun_x = 182.0f;
-float sun_y = 51.0f;
-float sun_drift = 0.05f;
+constexpr float SUN_START_X = 182.0f;
+constexpr float SUN_Y = 51.0f;
+constexpr float SUN_START_DRIFT = 0.05f;
+// The sun turns once it reaches either bound.
+constexpr float SUN_LEFT_BOUND = 179.0f;
+constexpr float SUN_RIGHT_BOUND = 185.0f;
+
+float sun_x = SUN_START_X;
+float sun_y = SUN_Y;
+float sun_drift = SUN_START_DRIFT;
 
 // Back to front: the clouds pass in front of the sun, the board lies on the ground.
 void Draw_Background()
@@ -28,6 +35,13 @@ void Update_Sun()
 {
     sun_x = sun_x + sun_drift;
     // Tested after the step, so the sun overshoots a bound by at most one step.
-    if (sun_x >= 185.0f || sun_x <= 179.0f)
+    if (sun_x >= SUN_RIGHT_BOUND || sun_x <= SUN_LEFT_BOUND)
         sun_drift = -sun_drift;
+}
+
+void Reset_Sun()
+{
+    sun_x = SUN_START_X;
+    sun_y = SUN_Y;
+    sun_drift = SUN_START_DRIFT;
 }

@@ -13,3 +13,5 @@ void Draw_Background();
 void Draw_All();
 // Called first in every match frame; the menus leave the sun standing.
 void Update_Sun();
+// The sun back at its start, drifting right, as at program start.
+void Reset_Sun();

@@ -1,19 +1,15 @@
 #include "turns.h"
 
-#include <span>
+#include "animation.h"
+#include "resources.h"
 
-#include "main.h"
-#include "match.h"
+int selection[2] = {PLACING_CURSORS[0], PLACING_CURSORS[1]};
 
-using Key_Action = void (*)();
-
-// What a key does while the side chooses what moves (turn_phase 0) and while
-// it chooses where (turn_phase 1); null does nothing.
-struct Key_Row {
-    int key;
-    Key_Action choosing_what;
-    Key_Action choosing_where;
-};
+void Set_Selection(const int (&cursors)[2])
+{
+    selection[0] = cursors[0];
+    selection[1] = cursors[1];
+}
 
 // Left and Right run on from the end of one row to the start of the next;
 // a step that would leave the board does nothing.
@@ -43,19 +39,19 @@ static void Hand_Right()
 
 static void Back_To_Piece()
 {
-    turn_phase = 0;
+    turn_phase = CHOOSING_WHAT;
 }
 
 static void Choose_Hand_Piece()
 {
-    turn_phase = 1;
+    turn_phase = CHOOSING_WHERE;
 }
 
+// The move is recorded for its animation; the next turn starts from the
+// cursors of its kind.
 static void Start_Move(int kind, const int (&next_cursors)[2])
 {
-    transition = kind;
-    trans_var[0] = selection[0];
-    trans_var[1] = selection[1];
+    Start_Transition(kind, selection[0], selection[1]);
     Set_Selection(next_cursors);
 }
 
@@ -75,7 +71,7 @@ static void Choose_Attacker()
     const int cell = selection[0];
     if (!Is_Cell(cell) || !board_array[cell] || board_array[cell]->Get_Owner() != game_turn)
         return;
-    turn_phase = 1;
+    turn_phase = CHOOSING_WHERE;
     // The target cursor starts on the capturing piece.
     selection[1] = cell;
 }
@@ -83,60 +79,43 @@ static void Choose_Attacker()
 static void Drop_Target()
 {
     selection[1] = NO_CELL;
-    turn_phase = 0;
-}
-
-// The capture rule for the chosen pair, in this order; the attacker is known
-// to be the mover's own piece.
-static bool Target_Passes()
-{
-    const int attacker = selection[0];
-    const int target = selection[1];
-    if (!Is_Cell(target) || !board_array[target])
-        return false;
-    if (board_array[target]->Get_Owner() == game_turn)
-        return false;
-    if (!Check_Surround(attacker, target))
-        return false;
-    return board_array[attacker] &&
-           board_array[target]->Get_Enemy() == board_array[attacker]->Get_Type();
+    turn_phase = CHOOSING_WHAT;
 }
 
 static void Confirm_Capture()
 {
-    if (Target_Passes())
+    if (Can_Capture(selection[0], selection[1], game_turn))
         Start_Move(TRANS_ATTACK, FIGHTING_CURSORS);
 }
 
-static const Key_Row PLACE_KEYS[] = {
-    // key            hand piece          cell
-    {HGEK_BACKSPACE, Back_To_Piece,     Back_To_Piece},
-    {HGEK_SPACE,     Choose_Hand_Piece, Confirm_Placing},
-    {HGEK_LEFT,      Hand_Left,         Cell_Left},
-    {HGEK_RIGHT,     Hand_Right,        Cell_Right},
-    {HGEK_UP,        nullptr,           Cell_Up},
-    {HGEK_DOWN,      nullptr,           Cell_Down},
+using Key_Action = void (*)();
+
+// What a key does in each phase while the side chooses what moves
+// (CHOOSING_WHAT) and while it chooses where (CHOOSING_WHERE); null does nothing.
+struct Key_Row {
+    int key;
+    Key_Action act[2][2];  // [game_phase][turn_phase]
 };
 
-static const Key_Row ATTACK_KEYS[] = {
-    // key            capturing piece    target
-    {HGEK_BACKSPACE, nullptr,           Drop_Target},
-    {HGEK_SPACE,     Choose_Attacker,   Confirm_Capture},
-    {HGEK_LEFT,      Cell_Left,         Cell_Left},
-    {HGEK_RIGHT,     Cell_Right,        Cell_Right},
-    {HGEK_UP,        Cell_Up,           Cell_Up},
-    {HGEK_DOWN,      Cell_Down,         Cell_Down},
+static const Key_Row TURN_KEYS[] = {
+    //                placing:                               fighting:
+    // key             hand piece         cell               capturing piece   target
+    {HGEK_BACKSPACE, {{Back_To_Piece,     Back_To_Piece},   {nullptr,          Drop_Target}}},
+    {HGEK_SPACE,     {{Choose_Hand_Piece, Confirm_Placing}, {Choose_Attacker,  Confirm_Capture}}},
+    {HGEK_LEFT,      {{Hand_Left,         Cell_Left},       {Cell_Left,        Cell_Left}}},
+    {HGEK_RIGHT,     {{Hand_Right,        Cell_Right},      {Cell_Right,       Cell_Right}}},
+    {HGEK_UP,        {{nullptr,           Cell_Up},         {Cell_Up,          Cell_Up}}},
+    {HGEK_DOWN,      {{nullptr,           Cell_Down},       {Cell_Down,        Cell_Down}}},
 };
 
 // One key per frame: the one the engine reports, acted on once.
-static void Act_On_Key(std::span<const Key_Row> rows)
+static void Act_On_Key(int phase)
 {
     const int key = hge->Input_GetKey();
-    for (const Key_Row &row : rows) {
+    for (const Key_Row &row : TURN_KEYS) {
         if (row.key != key)
             continue;
-        const Key_Action action = turn_phase == 0 ? row.choosing_what : row.choosing_where;
-        if (action)
+        if (const Key_Action action = row.act[phase][turn_phase])
             action();
         return;
     }
@@ -144,10 +123,10 @@ static void Act_On_Key(std::span<const Key_Row> rows)
 
 void Human_Place()
 {
-    Act_On_Key(PLACE_KEYS);
+    Act_On_Key(PHASE_PLACING);
 }
 
 void Human_Attack()
 {
-    Act_On_Key(ATTACK_KEYS);
+    Act_On_Key(PHASE_FIGHTING);
 }

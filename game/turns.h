@@ -3,6 +3,21 @@
 // the handlers never change the board or a hand themselves.
 #pragma once
 
+#include "board.h"
+
+// The two cursors, shared by both sides. Placing: [0] a position in the hand
+// of the side to move, [1] the cell to place into. Fighting: [0] the cell of
+// the capturing piece, [1] the cell of its target or NO_CELL.
+extern int selection[2];
+
+// Every placing turn starts on the first hand piece and the front-left cell,
+// every fighting turn on the front-left cell with no target.
+constexpr int FRONT_LEFT_CELL = 6;
+constexpr int PLACING_CURSORS[2] = {0, FRONT_LEFT_CELL};
+constexpr int FIGHTING_CURSORS[2] = {FRONT_LEFT_CELL, NO_CELL};
+
+void Set_Selection(const int (&cursors)[2]);
+
 // Called by Game while placing, for a human side to move with a piece in
 // hand and an empty cell on the board.
 void Human_Place();

@@ -21,7 +21,7 @@ namespace {
 
 constexpr DWORD FONT1_COLOR = 0xFFECECEC;
 constexpr DWORD FONT2_COLOR = 0xFFE0EC9C;
-constexpr int HAND_X = 20, HAND_Y = 185, HAND_MARKER_Y = 187;
+constexpr int HAND_MARKER_Y = HAND_Y + 2;
 constexpr int MARKED_HAND_PIECE = 2;
 constexpr int MARKED_CELLS[] = {4, 6};
 
@@ -174,7 +174,6 @@ TEST_F(MatchPreview, EverythingOfTheMatchScreenAtOnce)
 // inside the screen (nothing touches its left or right edge).
 static void ExpectMenuScreenFits(const std::vector<int> &keys, const std::string &name)
 {
-    menu_screen = TITLE_SCREEN;  // as at program start, also when the tests share a process
     Pixels virtual_screen, window;
     torvek_test::RunGame(keys, [&](int frame) {
         if (frame + 1 < static_cast<int>(keys.size()))

@@ -20,9 +20,9 @@
 #include "hge_entry.h"
 #include "hge_testing.h"
 #include "main.h"
-#include "match.h"
 #include "pieces.h"
 #include "torvek_test.h"
+#include "turns.h"
 
 namespace fs = std::filesystem;
 

@@ -2,9 +2,10 @@
 // the hands at each step, and what each picture shows.
 #include <gtest/gtest.h>
 
+#include "animation.h"
 #include "board.h"
-#include "match.h"
 #include "match_play.h"
+#include "turns.h"
 
 using namespace match_test;
 

@@ -5,10 +5,11 @@
 #include <memory>
 #include <sstream>
 
+#include "animation.h"
 #include "board.h"
 #include "hge_entry.h"
-#include "match.h"
 #include "match_play.h"
+#include "turns.h"
 
 using namespace match_test;
 

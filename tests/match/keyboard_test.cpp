@@ -2,9 +2,10 @@
 // limits, refused confirmations and what a confirmed move records.
 #include <gtest/gtest.h>
 
+#include "animation.h"
 #include "board.h"
-#include "match.h"
 #include "match_play.h"
+#include "turns.h"
 
 using namespace match_test;
 

@@ -5,8 +5,8 @@
 
 #include "board.h"
 #include "main.h"
-#include "match.h"
 #include "match_play.h"
+#include "turns.h"
 
 using namespace match_test;
 

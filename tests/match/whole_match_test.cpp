@@ -7,9 +7,10 @@
 
 #include <sstream>
 
+#include "animation.h"
 #include "board.h"
-#include "match.h"
 #include "match_play.h"
+#include "turns.h"
 
 using namespace match_test;
 

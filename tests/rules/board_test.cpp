@@ -365,13 +365,7 @@ TEST_F(RulesTest, QuittingMidRoundFreesEveryPieceOnce)
     ASSERT_EQ(Count_Pieces(), MATCH_PIECES);
 
     // The entry's shutdown order; the fixture's teardown then finds nothing left.
-    delete opponent[0];
-    opponent[0] = nullptr;
-    delete opponent[1];
-    opponent[1] = nullptr;
-    for (Piece *&piece : board_array) {
-        delete piece;
-        piece = nullptr;
-    }
+    Delete_Players();
+    Erase_Board(NO_CELL);
     EXPECT_EQ(Count_Pieces(), 0);
 }

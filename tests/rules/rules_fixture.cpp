@@ -53,20 +53,14 @@ void RulesTest::SetUp()
         s_combo[i] = new hgeSprite(t_combo, COMBO_MARK_WIDTH * i, 0, COMBO_MARK_WIDTH, 3);
         s_combo[i]->SetZ(0.1f, -1);
     }
-    game_turn = game_phase = turn_phase = 0;
+    Reset_Board();
 }
 
 void RulesTest::TearDown()
 {
     // The entry's order at shutdown: the players, then the cells.
-    delete opponent[0];
-    opponent[0] = nullptr;
-    delete opponent[1];
-    opponent[1] = nullptr;
-    for (Piece *&piece : board_array) {
-        delete piece;
-        piece = nullptr;
-    }
+    Delete_Players();
+    Erase_Board(NO_CELL);
     for (hgeSprite *&mark : s_combo) {
         delete mark;
         mark = nullptr;

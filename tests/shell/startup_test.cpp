@@ -71,3 +71,34 @@ TEST(StartUp, QuittingMidRoundFreesHandsAndCellsOnce)
         EXPECT_EQ(piece, nullptr);
     EXPECT_EQ(opponent[0], nullptr);
 }
+
+// What every frame drew, quad by quad, as text that two runs can be compared by.
+static std::vector<std::string> Frames_Drawn(const std::vector<int> &keys)
+{
+    std::vector<std::string> frames;
+    hgeTesting::RecordQuads(true);
+    RunGame(keys, [&](int) {
+        std::string drawn;
+        for (const hgeTesting::RecordedQuad &record : hgeTesting::Quads())
+            for (const hgeVertex &v : record.quad.v)
+                drawn += std::to_string(v.x) + "," + std::to_string(v.y) + "," +
+                         std::to_string(v.tx) + "," + std::to_string(v.ty) + ";";
+        frames.push_back(drawn);
+        hgeTesting::ClearQuads();
+        return false;
+    });
+    hgeTesting::Reset();
+    return frames;
+}
+
+TEST(StartUp, ASecondRunInOneProcessStartsAsTheFirst)
+{
+    // The first run ends mid-match: the sun has moved, a placing is playing
+    // and the main menu was the last menu screen.
+    std::vector<int> keys = {HGEK_ENTER, HGEK_N, HGEK_SPACE, HGEK_SPACE, 0, 0, HGEK_ESCAPE};
+    const std::vector<std::string> first = Frames_Drawn(keys);
+    const std::vector<std::string> second = Frames_Drawn(keys);
+    // Escape ends the program before its frame is drawn.
+    ASSERT_EQ(first.size(), keys.size() - 1);
+    EXPECT_EQ(second, first);
+}

@@ -8,12 +8,13 @@
 #include <sstream>
 #include <tuple>
 
+#include "animation.h"
 #include "board.h"
-#include "hge_entry.h"
 #include "main.h"
-#include "match.h"
 #include "message.h"
 #include "pieces.h"
+#include "soak_watch.h"
+#include "turns.h"
 
 namespace match_test {
 
@@ -228,28 +229,11 @@ std::vector<int> Keys_For(const Move &move)
 }
 
 // The winner check runs after the handler in the same frame: a move keyed
-// then would be cut short by the new deal.
-static bool Win_Pending()
-{
-    for (int side = SOLIDS; side < SIDES; ++side) {
-        int on_board = 0;
-        for (const Piece *piece : board_array) {
-            if (!piece || piece->Get_Owner() != side)
-                continue;
-            ++on_board;
-            if (piece->Get_Combo() >= FULL_COMBO)
-                return true;
-        }
-        if (on_board + opponent[side]->Get_HandSize() == MATCH_PIECES)
-            return true;
-    }
-    return false;
-}
-
+// while a win is pending would be cut short by the new deal.
 bool Awaiting_Move()
 {
     if (hgeTesting::PendingKeys() != 0 || !message_bag.empty() || transition != TRANS_NONE ||
-        turn_phase != 0 || Win_Pending())
+        turn_phase != CHOOSING_WHAT || soak::Win_Shown(SOLIDS) || soak::Win_Shown(STRIPES))
         return false;
     if (game_phase == 0)
         return !Check_Full() && opponent[game_turn]->Get_HandSize() > 0;

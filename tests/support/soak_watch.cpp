@@ -3,12 +3,13 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "animation.h"
 #include "board.h"
-#include "main.h"
-#include "match.h"
 #include "menu.h"
 #include "message.h"
 #include "pieces.h"
+#include "resources.h"
+#include "turns.h"
 
 namespace soak {
 
@@ -21,15 +22,17 @@ const char *const WIN_TEXTS[SIDES][3] = {
 };
 
 // The last step of each animation before it ends and resets its counter.
-const int LAST_TRANS_PHASE[] = {0, 3, 5};
+const int LAST_TRANS_PHASE[] = {0, PLACE_END - 1, ATTACK_END - 1};
 
 bool Match_Runs()
 {
     return opponent[SOLIDS] && opponent[STRIPES];
 }
 
-// 1 when the side has a piece of full combo on the board, 2 when it holds
-// all twelve pieces, else 0: the rule of winning, read off the board.
+}  // namespace
+
+// The rules of winning and capturing as the watch reads them off the board,
+// written apart from the game's own so that each checks the other.
 int Win_Shown(int side)
 {
     int held = opponent[side]->Get_HandSize();
@@ -42,6 +45,20 @@ int Win_Shown(int side)
     }
     return held == MATCH_PIECES ? 2 : 0;
 }
+
+bool Capturable(int attacker, int target, int side)
+{
+    if (attacker < 0 || attacker >= BOARD_CELLS || target < 0 || target >= BOARD_CELLS)
+        return false;
+    const Piece *a = board_array[attacker];
+    const Piece *t = board_array[target];
+    const int rows = std::abs(attacker / BOARD_SIDE - target / BOARD_SIDE);
+    const int columns = std::abs(attacker % BOARD_SIDE - target % BOARD_SIDE);
+    return a && t && a->Get_Owner() == side && t->Get_Owner() != side && rows + columns == 1 &&
+           (a->Get_Type() + 1) % PIECE_TYPES == t->Get_Type();
+}
+
+namespace {
 
 bool Valid_Piece(const Piece *piece)
 {
@@ -265,16 +282,13 @@ std::string Match_Watch::Check_New_Move()
         ++tally.captures;
         if (game_phase != 1)
             problem << "a capture started while placing";
-        else if (!Is_Cell(from) || !board_array[from] ||
-                 board_array[from]->Get_Owner() != game_turn)
-            problem << "capturing from cell " << from << ", which holds no piece of the mover";
-        else if (!Is_Cell(to) || !board_array[to] || board_array[to]->Get_Owner() == game_turn)
-            problem << "capturing cell " << to << ", which holds no enemy piece";
-        else if (!Check_Surround(from, to))
-            problem << "capturing cell " << to << " from cell " << from << ", not a neighbour";
-        else if (board_array[to]->Get_Enemy() != board_array[from]->Get_Type())
-            problem << "a type " << board_array[from]->Get_Type() << " piece capturing type "
-                    << board_array[to]->Get_Type();
+        else if (!Capturable(from, to, game_turn))
+            problem << "side " << game_turn << " capturing cell " << to << " ("
+                    << (Is_Cell(to) && board_array[to] ? Describe(board_array[to]) : "no piece")
+                    << ") from cell " << from << " ("
+                    << (Is_Cell(from) && board_array[from] ? Describe(board_array[from])
+                                                           : "no piece")
+                    << ")";
     }
     return problem.str();
 }
@@ -401,18 +415,10 @@ int Nearest(int from, Test wanted)
     return best;
 }
 
-bool Capturable(int attacker, int target)
-{
-    const Piece *a = board_array[attacker];
-    const Piece *t = board_array[target];
-    return a && t && a->Get_Owner() == game_turn && t->Get_Owner() != game_turn &&
-           Check_Surround(attacker, target) && t->Get_Enemy() == a->Get_Type();
-}
-
 bool Can_Capture_From(int cell)
 {
     for (int target = 0; target < BOARD_CELLS; ++target)
-        if (Capturable(cell, target))
+        if (Capturable(cell, target, game_turn))
             return true;
     return false;
 }
@@ -459,9 +465,9 @@ int Aimed_Key()
     const int cell = selection[1];
     if (!Is_Cell(attacker) || !Is_Cell(cell))
         return HGEK_BACKSPACE;
-    if (Capturable(attacker, cell))
+    if (Capturable(attacker, cell, game_turn))
         return HGEK_SPACE;
-    const int target = Nearest(cell, [&](int c) { return Capturable(attacker, c); });
+    const int target = Nearest(cell, [&](int c) { return Capturable(attacker, c, game_turn); });
     return target != NO_CELL ? Step_Toward(cell, target) : HGEK_BACKSPACE;
 }
 

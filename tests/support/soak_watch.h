@@ -10,6 +10,14 @@
 
 namespace soak {
 
+// The rules of winning and capturing read off the board, written apart from
+// the game's own as the tests' one independent reading of them. Win_Shown is
+// 1 when the side has a piece of full combo on the board, 2 when it holds
+// all twelve pieces, else 0; Capturable tells whether the side's piece in
+// the attacker's cell may take the piece in the target's cell.
+int Win_Shown(int side);
+bool Capturable(int attacker, int target, int side);
+
 // What the watched frames went through.
 struct Tally {
     long frames = 0;
