@@ -1,8 +1,61 @@
+// The testing seam: what a test chooses in place of the platform, and the
+// read-back of targets and of the window that tests look at.
 #include "hge_internal.h"
 
 #include <SDL_image.h>
 
 SeamState seam;
+
+// ---------------------------------------------------------------- read-back
+
+static hgeTesting::Pixels ReadRenderTarget(SDL_Texture *texture, int width, int height)
+{
+    hgeTesting::Pixels pixels;
+    SDL_Renderer *renderer = engine.video.renderer;
+    if (!renderer || width <= 0 || height <= 0)
+        return pixels;
+    SDL_Texture *previous = SDL_GetRenderTarget(renderer);
+    SDL_SetRenderTarget(renderer, texture);
+    pixels.width = width;
+    pixels.height = height;
+    pixels.argb.assign(static_cast<size_t>(width) * height, 0);
+    SDL_Rect whole{0, 0, width, height};
+    if (SDL_RenderReadPixels(renderer, &whole, SDL_PIXELFORMAT_ARGB8888, pixels.argb.data(),
+                             width * 4) != 0)
+        pixels = hgeTesting::Pixels();
+    SDL_SetRenderTarget(renderer, previous);
+    return pixels;
+}
+
+void CaptureShownWindow()
+{
+    int width = 0, height = 0;
+    if (SDL_GetRendererOutputSize(engine.video.renderer, &width, &height) == 0)
+        seam.window = ReadRenderTarget(nullptr, width, height);
+}
+
+// Draws the last window scene ended (also one only noted down headless) and
+// reads it back; empty pixels when there is none.
+static hgeTesting::Pixels DrawDryWindow()
+{
+    SDL_Renderer *renderer = engine.video.renderer;
+    if (!renderer || !engine.window.last_ended)
+        return hgeTesting::Pixels();
+    SDL_Texture *previous = SDL_GetRenderTarget(renderer);
+    const HTARGET previous_target = engine.scene.target;
+    const SDL_Rect previous_area = engine.scene.area;
+    SDL_SetRenderTarget(renderer, nullptr);
+    engine.scene.target = 0;
+    SDL_RenderGetViewport(renderer, &engine.scene.area);
+    DrawSteps(engine.window.scenes.last);
+    engine.scene.area = previous_area;
+    int width = 0, height = 0;
+    SDL_GetRendererOutputSize(renderer, &width, &height);
+    hgeTesting::Pixels pixels = ReadRenderTarget(nullptr, width, height);
+    engine.scene.target = previous_target;
+    SDL_SetRenderTarget(renderer, previous);
+    return pixels;
+}
 
 namespace hgeTesting {
 
@@ -90,10 +143,10 @@ Pixels ReadTarget(HTARGET target)
 {
     // Mid-scene, the target shows every step given so far.
     DrawHeldBackSteps();
-    auto found = engine.textures.find(target);
-    if (found == engine.textures.end() || !found->second.target)
+    const TextureEntry *entry = FindTexture(target);
+    if (!entry || !entry->target)
         return Pixels();
-    return ReadRenderTarget(found->second.texture, found->second.width, found->second.height);
+    return ReadRenderTarget(entry->texture, entry->width, entry->height);
 }
 
 Pixels ReadWindow()

@@ -1,0 +1,346 @@
+// The engine object, its states, the log, random numbers, and the window's
+// life from System_Initiate to System_Shutdown.
+#include "hge_internal.h"
+
+#include <SDL_image.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <filesystem>
+
+EngineState engine;
+
+// Seam log lines kept at most; older ones are dropped first.
+static constexpr size_t MAX_LOG_LINES = 1000;
+
+// Video drivers that show nothing: SDL falls back to them without a display.
+static const char *const invisible_drivers[] = {"offscreen", "dummy", "evdev"};
+
+// From the clock, unless a test chose the seed.
+static void SeedRandom()
+{
+    engine.random.seed(seam.seeded ? seam.seed
+                                   : static_cast<uint32_t>(engine.timing.start.time_since_epoch().count()));
+}
+
+HGE *hgeCreate(int version)
+{
+    if (version != HGE_VERSION)
+        std::fprintf(stderr, "hgeCreate: interface version %#x asked, %#x given\n", version,
+                     HGE_VERSION);
+    if (!engine.object) {
+        engine.object = new HGE();
+        engine.timing.start = std::chrono::steady_clock::now();
+        SeedRandom();
+    }
+    ++engine.references;
+    return engine.object;
+}
+
+void HGE::Release()
+{
+    if (engine.references <= 0 || --engine.references > 0)
+        return;
+    System_Shutdown();
+    delete engine.object;
+    engine = EngineState();
+}
+
+// ---------------------------------------------------------------- the log
+
+void HGE::System_Log(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list measure;
+    va_copy(measure, args);
+    int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    std::string line(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0)
+        std::vsnprintf(line.data(), line.size() + 1, format, args);
+    va_end(args);
+
+    std::fprintf(stderr, "%s\n", line.c_str());
+    if (seam.log_lines.size() >= MAX_LOG_LINES)
+        seam.log_lines.erase(seam.log_lines.begin());
+    seam.log_lines.push_back(std::move(line));
+}
+
+// ---------------------------------------------------------------- random
+
+int HGE::Random_Int(int min, int max)
+{
+    if (max < min)
+        std::swap(min, max);
+    uint64_t span = static_cast<uint64_t>(static_cast<int64_t>(max) - min) + 1;
+    // Draws beyond the last whole multiple of the span are thrown away so
+    // that every value is equally likely.
+    uint64_t range = uint64_t(1) << 32;
+    uint64_t limit = range - range % span;
+    uint64_t draw;
+    do {
+        draw = engine.random();
+    } while (draw >= limit);
+    return static_cast<int>(static_cast<int64_t>(min) + static_cast<int64_t>(draw % span));
+}
+
+// ---------------------------------------------------------------- states
+
+void HGE::System_SetState(hgeFuncState state, hgeCallback value)
+{
+    switch (state) {
+    case HGE_FRAMEFUNC: engine.settings.frame_func = value; break;
+    case HGE_RENDERFUNC: engine.settings.render_func = value; break;
+    }
+}
+
+void HGE::System_SetState(hgeIntState state, int value)
+{
+    // The window's size is fixed once it is open.
+    switch (state) {
+    case HGE_SCREENWIDTH: if (!engine.video.initiated) engine.settings.screen_width = value; break;
+    case HGE_SCREENHEIGHT: if (!engine.video.initiated) engine.settings.screen_height = value; break;
+    case HGE_FPS: engine.settings.fps = value; break;
+    }
+}
+
+void HGE::System_SetState(hgeBoolState state, bool value)
+{
+    switch (state) {
+    case HGE_WINDOWED: engine.settings.windowed = value; break;
+    case HGE_ZBUFFER: engine.settings.zbuffer = value; break;
+    case HGE_USESOUND: engine.settings.use_sound = value; break;
+    case HGE_HIDEMOUSE:
+        engine.settings.hide_mouse = value;
+        if (engine.video.initiated)
+            SDL_ShowCursor(value ? SDL_DISABLE : SDL_ENABLE);
+        break;
+    case HGE_SHOWSPLASH: engine.settings.show_splash = value; break;
+    case HGE_TEXTUREFILTER:
+        // Sampling changes every picture drawn from a texture.
+        if (engine.settings.texture_filter != value)
+            NoteResourcesChanged();
+        engine.settings.texture_filter = value;
+        break;
+    }
+}
+
+static std::string ExecutableName()
+{
+    std::error_code error;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : exe.filename().string();
+}
+
+void HGE::System_SetState(hgeStringState state, const char *value)
+{
+    if (state != HGE_TITLE)
+        return;
+    engine.settings.title_set = value != nullptr;
+    engine.settings.title = value ? value : "";
+    if (engine.video.window)
+        SDL_SetWindowTitle(engine.video.window, System_GetState(HGE_TITLE));
+}
+
+hgeCallback HGE::System_GetState(hgeFuncState state)
+{
+    switch (state) {
+    case HGE_FRAMEFUNC: return engine.settings.frame_func;
+    case HGE_RENDERFUNC: return engine.settings.render_func;
+    }
+    return nullptr;
+}
+
+int HGE::System_GetState(hgeIntState state)
+{
+    switch (state) {
+    case HGE_SCREENWIDTH: return engine.settings.screen_width;
+    case HGE_SCREENHEIGHT: return engine.settings.screen_height;
+    case HGE_FPS: return engine.settings.fps;
+    }
+    return 0;
+}
+
+bool HGE::System_GetState(hgeBoolState state)
+{
+    switch (state) {
+    case HGE_WINDOWED: return engine.settings.windowed;
+    case HGE_ZBUFFER: return engine.settings.zbuffer;
+    case HGE_USESOUND: return engine.settings.use_sound;
+    case HGE_HIDEMOUSE: return engine.settings.hide_mouse;
+    case HGE_SHOWSPLASH: return engine.settings.show_splash;
+    case HGE_TEXTUREFILTER: return engine.settings.texture_filter;
+    }
+    return false;
+}
+
+const char *HGE::System_GetState(hgeStringState state)
+{
+    if (state != HGE_TITLE)
+        return nullptr;
+    if (!engine.settings.title_set)
+        engine.settings.title = ExecutableName();
+    return engine.settings.title.c_str();
+}
+
+// ---------------------------------------------------------------- initiate
+
+static bool DriverIsInvisible(const char *driver)
+{
+    for (const char *name : invisible_drivers) {
+        if (driver && SDL_strcasecmp(driver, name) == 0)
+            return true;
+    }
+    return false;
+}
+
+static bool EnvironmentChoseDriver()
+{
+    const char *chosen = SDL_getenv("SDL_VIDEODRIVER");
+    return chosen && *chosen;
+}
+
+static bool EnvironmentNamesDisplay()
+{
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char *value = SDL_getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+static void ChooseDrivers()
+{
+    // Without framebuffer acceleration SDL would hide a GL texture behind the
+    // window: many times the CPU and memory of the plain framebuffer.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Normal priority: SDL_RENDER_DRIVER in the environment still wins.
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    if (seam.headless) {
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_OVERRIDE);
+    }
+}
+
+static bool StartVideo(HGE *hge)
+{
+    ChooseDrivers();
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        if (!seam.headless && !EnvironmentChoseDriver() && !EnvironmentNamesDisplay())
+            hge->System_Log("no display: set DISPLAY or WAYLAND_DISPLAY");
+        else
+            hge->System_Log("Can't start SDL video: %s", SDL_GetError());
+        return false;
+    }
+    engine.video.sdl_started = true;
+    const char *driver = SDL_GetCurrentVideoDriver();
+    if (DriverIsInvisible(driver) && !seam.headless && !EnvironmentChoseDriver()) {
+        hge->System_Log("no display: set DISPLAY or WAYLAND_DISPLAY");
+        return false;
+    }
+    return true;
+}
+
+static bool OpenWindow(HGE *hge)
+{
+    Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI;
+    if (!engine.settings.windowed)
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    engine.video.window = SDL_CreateWindow(hge->System_GetState(HGE_TITLE), SDL_WINDOWPOS_CENTERED,
+                                     SDL_WINDOWPOS_CENTERED, engine.settings.screen_width,
+                                     engine.settings.screen_height, flags);
+    if (!engine.video.window) {
+        hge->System_Log("Can't open a %dx%d window: %s", engine.settings.screen_width, engine.settings.screen_height,
+                        SDL_GetError());
+        return false;
+    }
+    return true;
+}
+
+static bool WantsVsync()
+{
+    return engine.settings.fps == HGEFPS_VSYNC && !seam.headless && !seam.virtual_clock;
+}
+
+static bool CreateRenderer(HGE *hge)
+{
+    engine.video.vsync = WantsVsync();
+    Uint32 flags = SDL_RENDERER_TARGETTEXTURE;
+    if (engine.video.vsync)
+        flags |= SDL_RENDERER_PRESENTVSYNC;
+    engine.video.renderer = SDL_CreateRenderer(engine.video.window, -1, flags);
+    if (!engine.video.renderer) {
+        hge->System_Log("Can't create a renderer: %s", SDL_GetError());
+        return false;
+    }
+    // On a HiDPI screen the window has more pixels than it is wide: the
+    // renderer scales the logical size up by whole steps.
+    SDL_RenderSetLogicalSize(engine.video.renderer, engine.settings.screen_width, engine.settings.screen_height);
+    SDL_RenderSetIntegerScale(engine.video.renderer, SDL_TRUE);
+    return true;
+}
+
+static bool StartImages(HGE *hge)
+{
+    if ((IMG_Init(IMG_INIT_PNG) & IMG_INIT_PNG) == 0) {
+        hge->System_Log("Can't start PNG loading: %s", IMG_GetError());
+        return false;
+    }
+    engine.video.image_started = true;
+    return true;
+}
+
+bool HGE::System_Initiate()
+{
+    if (engine.video.initiated)
+        return true;
+    if (seam.fail_next_initiate) {
+        seam.fail_next_initiate = false;
+        System_Log("no display: set DISPLAY or WAYLAND_DISPLAY");
+        return false;
+    }
+    if (!StartVideo(this) || !OpenWindow(this) || !CreateRenderer(this) || !StartImages(this)) {
+        // Whatever did open is closed again, so that a later attempt starts clean.
+        System_Shutdown();
+        return false;
+    }
+
+    if (engine.settings.hide_mouse)
+        SDL_ShowCursor(SDL_DISABLE);
+    engine.video.initiated = true;
+    engine.timing.start = std::chrono::steady_clock::now();
+    engine.timing.shown_frames = 0;
+    engine.timing.counting_since = EngineSeconds();
+    engine.timing.fps = 0;
+    SeedRandom();
+    return true;
+}
+
+void HGE::System_Shutdown()
+{
+    FreeAllTextures();
+    if (engine.video.renderer) {
+        SDL_DestroyRenderer(engine.video.renderer);
+        engine.video.renderer = nullptr;
+    }
+    if (engine.video.window) {
+        SDL_DestroyWindow(engine.video.window);
+        engine.video.window = nullptr;
+    }
+    if (engine.video.image_started) {
+        IMG_Quit();
+        engine.video.image_started = false;
+    }
+    if (engine.video.sdl_started) {
+        SDL_Quit();
+        engine.video.sdl_started = false;
+    }
+    engine.video.initiated = false;
+    engine.scene.active = false;
+    engine.scene.target = 0;
+    engine.window.last_ended = false;
+    engine.window.last_shown = false;
+}

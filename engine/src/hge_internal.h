@@ -1,0 +1,222 @@
+// The engine's own state and the calls its source files make to each other.
+// Only engine/src/ and the engine's own drawing tests include this header.
+#pragma once
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "hge.h"
+#include "hge_testing.h"
+
+// One step of a scene as it reaches the pixels: a clear (quad unused), or a
+// quad with its corners already on whole pixels and, when it is drawn from a
+// target, the number of the picture that target held. Two scenes of equal
+// steps on the same textures draw the same pixels.
+struct DrawStep {
+    bool clear;
+    DWORD color;
+    hgeQuad quad;
+    uint64_t source_picture;
+};
+
+// The steps of the last scene drawn into one place (a target or the window),
+// and room for the next one: the two trade places when a scene differs, so
+// each place keeps the memory it has grown.
+struct SceneRecord {
+    std::vector<DrawStep> last;
+    std::vector<DrawStep> next;
+};
+
+// One SDL texture behind a texture handle. A render target's texture carries
+// the target's own handle and is freed only with the target.
+struct TextureEntry {
+    SDL_Texture *texture = nullptr;
+    int width = 0;
+    int height = 0;
+    bool target = false;
+    bool opaque = false;  // every texel has alpha 255
+    // A target's picture: a new number whenever what it holds may have
+    // changed, and the scene that drew it, to compare the next one with.
+    uint64_t picture = 0;
+    SceneRecord scenes;
+    uint64_t changes_at_last_scene = 0;
+};
+
+struct EngineState {
+    HGE *object = nullptr;
+    int references = 0;
+
+    // What System_SetState chose.
+    struct Settings {
+        hgeCallback frame_func = nullptr;
+        hgeCallback render_func = nullptr;
+        int screen_width = 800;
+        int screen_height = 600;
+        int fps = HGEFPS_VSYNC;
+        bool windowed = true;
+        bool zbuffer = false;
+        bool use_sound = false;
+        bool hide_mouse = false;
+        bool show_splash = false;
+        bool texture_filter = true;
+        bool title_set = false;
+        std::string title;
+    } settings;
+
+    // SDL and what System_Initiate opened with it.
+    struct Video {
+        bool sdl_started = false;
+        bool image_started = false;
+        SDL_Window *window = nullptr;
+        SDL_Renderer *renderer = nullptr;
+        bool initiated = false;
+        bool vsync = false;  // the renderer was asked to wait for the display
+    } video;
+
+    // Every texture and render target, by handle.
+    struct Textures {
+        std::map<uint32_t, TextureEntry> table;
+        uint32_t next_handle = 1;
+        // The entry of the handle looked up last: quads come in runs of one texture.
+        uint32_t found_handle = 0;
+        TextureEntry *found_entry = nullptr;
+        // Counts every change of textures, targets or how they are sampled: a
+        // scene drawn before such a change is never taken as equal to one after.
+        uint64_t changes = 0;
+        uint64_t next_picture = 1;
+    } textures;
+
+    // Window-format copy of a target before it is enlarged (software renderer).
+    struct Staging {
+        SDL_Texture *texture = nullptr;
+        int width = 0;
+        int height = 0;
+        bool tried = false;
+    } staging;
+
+    // The scene being drawn, between Gfx_BeginScene and Gfx_EndScene.
+    struct Scene {
+        bool active = false;
+        HTARGET target = 0;
+        SDL_Rect area{};  // what the scene draws into, from (0, 0)
+        bool dry = false;  // headless window scene nobody reads: only noted down
+        // The scene is compared step by step with the last one drawn into the
+        // same place as it comes; only from its first difference on are its
+        // steps kept (in the record's `next`), so a scene that repeats copies
+        // nothing.
+        SceneRecord *record = nullptr;
+        size_t matched = 0;  // steps equal to the last scene's first ones
+        bool differs = false;
+        bool held_back = false;  // a target scene not drawn while it repeats
+        DrawStep step_to_compare{};
+    } scene;
+
+    // The window's scene is drawn when it ends, and only when it differs from
+    // the one the window shows already.
+    struct Window {
+        SceneRecord scenes;  // `last`: the last window scene ended
+        bool last_ended = false;
+        bool last_shown = false;  // drawn and presented, not only noted down
+        uint64_t changes_at_last = 0;
+        bool force_present = false;  // the platform asked for the window to be redrawn
+    } window;
+
+    // The frame loop and the frame it runs.
+    struct Loop {
+        bool running = false;
+        bool quit = false;
+        int key = 0;             // what Input_GetKey reports this frame
+        bool presented = false;  // this frame presented the window
+    } loop;
+
+    // The clock, and the frame rate Timer_GetFPS reports.
+    struct Timing {
+        std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+        int shown_frames = 0;
+        double counting_since = 0.0;
+        int fps = 0;
+    } timing;
+
+    std::mt19937 random;
+};
+
+extern EngineState engine;
+
+// What the testing seam has chosen; the engine consults it at every point
+// where a test may stand in for the platform.
+struct SeamState {
+    bool headless = false;
+    bool virtual_clock = false;
+    float clock_step = 1.0f / 60.0f;
+    float now = 0.0f;
+    bool seeded = false;
+    uint32_t seed = 0;
+    bool scripted_keys = false;
+    std::deque<int> keys;
+    std::function<bool(int)> frame_hook;
+    bool fail_next_initiate = false;
+    bool record_quads = false;
+    std::vector<hgeTesting::RecordedQuad> quads;
+    bool capture_window = false;
+    bool draw_window = false;
+    bool redraw_every_frame = false;
+    hgeTesting::Pixels window;
+    std::vector<std::string> log_lines;
+    int frame_count = 0;
+    int presents = 0;
+};
+
+extern SeamState seam;
+
+// ---------------------------------------------------------------- hge_keys.cpp
+// Windows virtual-key code of an SDL key, or 0 for a key the engine does not report.
+int TranslateKey(SDL_Keycode key);
+
+// ---------------------------------------------------------------- hge_loop.cpp
+// Engine time in seconds: the virtual clock under the seam, else the steady clock.
+double EngineSeconds();
+// Counts a window scene ended, for Timer_GetFPS.
+void CountShownFrame();
+
+// ---------------------------------------------------------------- hge_files.cpp
+// Reads a whole file for Texture_Load, resolving relative paths as
+// Resource_Load does, but leaves the log line to the caller. The block ends
+// with an extra zero byte; free it with std::free.
+char *ReadEngineFile(const char *filename, DWORD *size, std::string *why);
+
+// ---------------------------------------------------------------- hge_textures.cpp
+// The entry of a texture or target handle, or null.
+TextureEntry *FindTexture(uint32_t handle);
+// Called by System_Shutdown before the renderer goes.
+void FreeAllTextures();
+
+// ---------------------------------------------------------------- hge_scene.cpp
+// Called before anything changes textures, targets or how they are sampled:
+// the steps of a target scene held back so far are drawn as they were given.
+void NoteResourcesChanged();
+// Called by the seam before it reads a target mid-scene.
+void DrawHeldBackSteps();
+// Draws recorded steps into the current render target.
+void DrawSteps(const std::vector<DrawStep> &steps);
+
+// ---------------------------------------------------------------- hge_quad.cpp
+// `v` with every corner on a whole pixel: the form a quad is recorded and drawn in.
+void SnapCorners(const hgeVertex (&v)[4], hgeVertex (&snapped)[4]);
+// Fills the current render target with one colour.
+void DrawClear(DWORD color);
+// Draws a quad already on whole pixels into the current scene's area.
+void DrawQuad(const hgeQuad &drawn);
+// Lets the staging texture go (with the renderer, or to grow it).
+void FreeStaging();
+
+// ---------------------------------------------------------------- hge_testing.cpp
+// Reads the window back just before it is presented, while CaptureWindow is on.
+void CaptureShownWindow();

@@ -1,0 +1,164 @@
+// The frame loop and what it reads each frame: the clock, the keyboard and
+// the platform's events, and the pacing of frames.
+#include "hge_internal.h"
+#include "hge_pacing.h"
+
+#include <cmath>
+#include <thread>
+
+static constexpr double DEFAULT_REFRESH_HZ = 60.0;
+
+// ---------------------------------------------------------------- clock
+
+double EngineSeconds()
+{
+    if (seam.virtual_clock)
+        return seam.now;
+    std::chrono::duration<double> since = std::chrono::steady_clock::now() - engine.timing.start;
+    return since.count();
+}
+
+float HGE::Timer_GetTime()
+{
+    return static_cast<float>(EngineSeconds());
+}
+
+int HGE::Timer_GetFPS()
+{
+    return engine.timing.fps;
+}
+
+void CountShownFrame()
+{
+    double now = EngineSeconds();
+    ++engine.timing.shown_frames;
+    double elapsed = now - engine.timing.counting_since;
+    if (elapsed >= 1.0) {
+        engine.timing.fps = static_cast<int>(std::lround(engine.timing.shown_frames / elapsed));
+        engine.timing.shown_frames = 0;
+        engine.timing.counting_since = now;
+    }
+}
+
+// ---------------------------------------------------------------- input
+
+static void TakeScriptedKey()
+{
+    engine.loop.key = 0;
+    if (!seam.keys.empty()) {
+        engine.loop.key = seam.keys.front();
+        seam.keys.pop_front();
+    }
+}
+
+// Reads everything the platform queued since the last frame: only the first
+// key pressed counts, the others are dropped, not kept for later frames.
+static void ReadEvents()
+{
+    engine.loop.key = 0;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_QUIT)
+            engine.loop.quit = true;
+        else if (event.type == SDL_KEYDOWN && !event.key.repeat && engine.loop.key == 0 &&
+                 !seam.scripted_keys)
+            engine.loop.key = TranslateKey(event.key.keysym.sym);
+        // An uncovered, restored or resized window may have lost its picture.
+        else if (event.type == SDL_WINDOWEVENT)
+            engine.window.force_present = true;
+        else if (event.type == SDL_RENDER_TARGETS_RESET || event.type == SDL_RENDER_DEVICE_RESET) {
+            engine.window.force_present = true;
+            NoteResourcesChanged();
+        }
+    }
+    if (seam.scripted_keys)
+        TakeScriptedKey();
+}
+
+int HGE::Input_GetKey()
+{
+    return engine.loop.key;
+}
+
+// ---------------------------------------------------------------- frame loop
+
+static double DisplayPeriod()
+{
+    if (engine.settings.fps > 0)
+        return 1.0 / engine.settings.fps;
+    SDL_DisplayMode mode;
+    int display = SDL_GetWindowDisplayIndex(engine.video.window);
+    if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)
+        return 1.0 / mode.refresh_rate;
+    return 1.0 / DEFAULT_REFRESH_HZ;
+}
+
+static FramePacer MakePacer()
+{
+    PaceMode mode = PaceMode::Deadlines;
+    if (seam.virtual_clock || engine.settings.fps == 0)
+        mode = PaceMode::Unpaced;
+    else if (engine.video.vsync)
+        mode = PaceMode::Measuring;
+    return FramePacer(mode, DisplayPeriod(), EngineSeconds());
+}
+
+static void WaitForNextFrame(FramePacer &pacer)
+{
+    double now = EngineSeconds();
+    double next = pacer.FrameDone(now, engine.loop.presented);
+    if (engine.video.vsync && !pacer.WantsVsync()) {
+        SDL_RenderSetVSync(engine.video.renderer, 0);
+        engine.video.vsync = false;
+    }
+    if (next > now) {
+        auto wake = engine.timing.start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                       std::chrono::duration<double>(next));
+        std::this_thread::sleep_until(wake);
+    }
+}
+
+static bool RunFrame(int frame)
+{
+    if (seam.virtual_clock && frame > 0)
+        seam.now += seam.clock_step;
+    engine.loop.presented = false;
+    ReadEvents();
+    if (engine.loop.quit)
+        return true;
+    bool done = engine.settings.frame_func();
+    seam.frame_count = frame + 1;
+    if (done)
+        return true;
+    // Read only now: the frame function may have installed another one.
+    if (engine.settings.render_func)
+        engine.settings.render_func();
+    if (seam.frame_hook && seam.frame_hook(frame))
+        return true;
+    return !engine.settings.frame_func;
+}
+
+bool HGE::System_Start()
+{
+    if (!engine.video.initiated) {
+        System_Log("System_Start: the engine is not initiated");
+        return false;
+    }
+    if (!engine.settings.frame_func) {
+        System_Log("System_Start: no frame function");
+        return false;
+    }
+    if (engine.loop.running) {
+        System_Log("System_Start: the frame loop is already running");
+        return false;
+    }
+    engine.loop.running = true;
+    engine.loop.quit = false;
+    seam.frame_count = 0;
+    FramePacer pacer = MakePacer();
+    for (int frame = 0; !RunFrame(frame); ++frame)
+        WaitForNextFrame(pacer);
+    engine.loop.running = false;
+    engine.loop.key = 0;
+    return true;
+}
