@@ -1,5 +1,5 @@
-// The testing seam of the engine. Tests (and benchmarks) call it; the game
-// never does. Everything set here is chosen before System_Initiate and holds
+// The testing seam of the engine. Tests and benchmarks call it, and the art
+// tool writes its PNG files with SavePNG; the game never does. Everything set here is chosen before System_Initiate and holds
 // until Reset(), so that a test can run the real program headless, with a
 // virtual clock and scripted keys, and look at what it drew.
 #pragma once

@@ -1,14 +1,12 @@
 // Reading the sources (lines, words, numbers, the palette, glyph maps) and
 // writing PNG files.
-#include <SDL.h>
-#include <SDL_image.h>
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
 
 #include "art.h"
+#include "hge_testing.h"
 
 void Source::Fail(int line, const std::string &message) const
 {
@@ -228,16 +226,14 @@ GlyphSet Read_Glyphs(const std::string &path)
     return set;
 }
 
+// Through the engine's PNG writer, the one the tests read pictures back with.
 void Save_Png(const Picture &picture, const std::string &path)
 {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::vector<uint32_t> pixels = picture.argb;
-    SDL_Surface *surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        pixels.data(), picture.width, picture.height, 32, picture.width * 4, SDL_PIXELFORMAT_ARGB8888);
-    if (!surface)
-        throw ArtError(path + ": " + SDL_GetError());
-    const int result = IMG_SavePNG(surface, path.c_str());
-    SDL_FreeSurface(surface);
-    if (result != 0)
-        throw ArtError(path + ": cannot be written: " + IMG_GetError());
+    hgeTesting::Pixels pixels;
+    pixels.width = picture.width;
+    pixels.height = picture.height;
+    pixels.argb = picture.argb;
+    if (!hgeTesting::SavePNG(pixels, path))
+        throw ArtError(path + ": cannot be written");
 }

@@ -1,9 +1,6 @@
 // torvek_art ASSETS OUTPUT: paints every picture script of ASSETS/images and
 // writes every font of ASSETS/fonts under OUTPUT, with the shared palette
 // ASSETS/palette.txt. Any fault in a source stops the build with its place.
-#include <SDL.h>
-#include <SDL_image.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
