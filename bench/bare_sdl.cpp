@@ -1,9 +1,11 @@
 #include "bare_sdl.h"
 
-#include <SDL_image.h>
+#include <SDL.h>
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <vector>
 
 namespace bench {
 
@@ -25,22 +27,50 @@ SDL_Color SplitColor(DWORD argb)
             static_cast<Uint8>(argb >> 24)};
 }
 
-bool AllOpaque(const SDL_Surface *argb)
-{
-    for (int y = 0; y < argb->h; ++y) {
-        const auto *row = reinterpret_cast<const Uint32 *>(static_cast<const Uint8 *>(argb->pixels) +
-                                                           static_cast<size_t>(y) * argb->pitch);
-        for (int x = 0; x < argb->w; ++x) {
-            if ((row[x] >> 24) != 0xFF)
-                return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
-BareSdlFrame::BareSdlFrame(const RecordedFrame &frame, WindowBlit blit) : blit(blit)
+// Everything of SDL the frame holds.
+struct BareSdlFrame::Sdl {
+    struct Texture {
+        SDL_Texture *texture = nullptr;
+        int width = 0, height = 0;
+        bool opaque = false;
+    };
+    // One quad as SDL draws it.
+    struct Call {
+        SDL_Texture *texture = nullptr;
+        bool geometry = false;
+        SDL_Rect source{};
+        SDL_FRect target{};
+        SDL_RendererFlip flip = SDL_FLIP_NONE;
+        SDL_Color modulation{255, 255, 255, 255};
+        SDL_BlendMode blend = SDL_BLENDMODE_BLEND;
+        SDL_Vertex vertices[4]{};
+    };
+
+    Sdl(const RecordedFrame &frame, WindowBlit blit);
+    ~Sdl();
+    bool Open(const RecordedFrame &frame);
+    bool LoadTextures(const RecordedFrame &frame);
+    Call Prepare(const hgeQuad &quad, bool onto_window) const;
+    void Issue(const Call &call);
+    void ShowTarget(const Call &call);
+    void DrawScenes();
+
+    WindowBlit blit;
+    bool ready = false;
+    SDL_Window *window = nullptr;
+    SDL_Renderer *renderer = nullptr;
+    SDL_Texture *target = nullptr;
+    SDL_Texture *staging = nullptr;
+    HTARGET target_handle = 0;
+    int target_width = 0, target_height = 0;
+    std::map<HTEXTURE, Texture> textures;
+    std::vector<Call> target_calls;
+    std::vector<Call> window_calls;
+};
+
+BareSdlFrame::Sdl::Sdl(const RecordedFrame &frame, WindowBlit blit) : blit(blit)
 {
     if (!Open(frame) || !LoadTextures(frame))
         return;
@@ -53,7 +83,7 @@ BareSdlFrame::BareSdlFrame(const RecordedFrame &frame, WindowBlit blit) : blit(b
     ready = true;
 }
 
-BareSdlFrame::~BareSdlFrame()
+BareSdlFrame::Sdl::~Sdl()
 {
     for (auto &[handle, texture] : textures)
         SDL_DestroyTexture(texture.texture);
@@ -65,17 +95,16 @@ BareSdlFrame::~BareSdlFrame()
         SDL_DestroyRenderer(renderer);
     if (window)
         SDL_DestroyWindow(window);
-    IMG_Quit();
     SDL_Quit();
 }
 
-bool BareSdlFrame::Open(const RecordedFrame &frame)
+bool BareSdlFrame::Sdl::Open(const RecordedFrame &frame)
 {
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
     SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_OVERRIDE);
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    if (SDL_Init(SDL_INIT_VIDEO) != 0 || (IMG_Init(IMG_INIT_PNG) & IMG_INIT_PNG) == 0)
+    if (SDL_Init(SDL_INIT_VIDEO) != 0)
         return false;
     window = SDL_CreateWindow("bare SDL", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                               frame.window_width, frame.window_height, SDL_WINDOW_ALLOW_HIGHDPI);
@@ -107,34 +136,31 @@ bool BareSdlFrame::Open(const RecordedFrame &frame)
     return true;
 }
 
-bool BareSdlFrame::LoadTextures(const RecordedFrame &frame)
+// Read as the engine's tests read pictures; only the textures made of them
+// are SDL's own.
+bool BareSdlFrame::Sdl::LoadTextures(const RecordedFrame &frame)
 {
     for (const TextureFile &file : frame.textures) {
-        SDL_Surface *loaded = IMG_Load(file.file.c_str());
-        if (!loaded)
-            return false;
-        SDL_Surface *argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
-        SDL_FreeSurface(loaded);
-        if (!argb)
+        const hgeTesting::Pixels pixels = hgeTesting::LoadPNG(file.file);
+        if (pixels.width == 0)
             return false;
         Texture texture;
-        texture.width = argb->w;
-        texture.height = argb->h;
-        texture.opaque = AllOpaque(argb);
+        texture.width = pixels.width;
+        texture.height = pixels.height;
+        texture.opaque = std::all_of(pixels.argb.begin(), pixels.argb.end(),
+                                     [](uint32_t argb) { return (argb >> 24) == 0xFF; });
         texture.texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
-                                            SDL_TEXTUREACCESS_STATIC, argb->w, argb->h);
-        if (texture.texture)
-            SDL_UpdateTexture(texture.texture, nullptr, argb->pixels, argb->pitch);
-        SDL_FreeSurface(argb);
+                                            SDL_TEXTUREACCESS_STATIC, pixels.width, pixels.height);
         if (!texture.texture)
             return false;
+        SDL_UpdateTexture(texture.texture, nullptr, pixels.argb.data(), pixels.width * 4);
         SDL_SetTextureScaleMode(texture.texture, SDL_ScaleModeNearest);
         textures[file.texture] = texture;
     }
     return true;
 }
 
-BareSdlFrame::Call BareSdlFrame::Prepare(const hgeQuad &quad, bool onto_window) const
+BareSdlFrame::Sdl::Call BareSdlFrame::Sdl::Prepare(const hgeQuad &quad, bool onto_window) const
 {
     Call call;
     Texture texture;
@@ -194,7 +220,7 @@ BareSdlFrame::Call BareSdlFrame::Prepare(const hgeQuad &quad, bool onto_window) 
     return call;
 }
 
-void BareSdlFrame::Issue(const Call &call)
+void BareSdlFrame::Sdl::Issue(const Call &call)
 {
     static const int corners_of_triangles[] = {0, 1, 2, 0, 2, 3};
     if (call.geometry) {
@@ -214,7 +240,7 @@ void BareSdlFrame::Issue(const Call &call)
         SDL_RenderCopyF(renderer, call.texture, &call.source, &call.target);
 }
 
-void BareSdlFrame::ShowTarget(const Call &call)
+void BareSdlFrame::Sdl::ShowTarget(const Call &call)
 {
     if (blit == WindowBlit::Plain) {
         Issue(call);
@@ -226,7 +252,7 @@ void BareSdlFrame::ShowTarget(const Call &call)
     SDL_RenderCopyF(renderer, staging, &call.source, &call.target);
 }
 
-void BareSdlFrame::DrawScenes()
+void BareSdlFrame::Sdl::DrawScenes()
 {
     SDL_SetRenderTarget(renderer, target);
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 0);
@@ -244,18 +270,37 @@ void BareSdlFrame::DrawScenes()
     }
 }
 
+BareSdlFrame::BareSdlFrame(const RecordedFrame &frame, WindowBlit blit)
+    : sdl(std::make_unique<Sdl>(frame, blit))
+{
+}
+
+BareSdlFrame::~BareSdlFrame() = default;
+
+bool BareSdlFrame::Ready() const
+{
+    return sdl->ready;
+}
+
+int BareSdlFrame::Calls() const
+{
+    return static_cast<int>(sdl->target_calls.size() + sdl->window_calls.size());
+}
+
 void BareSdlFrame::Draw()
 {
+    SDL_Renderer *renderer = sdl->renderer;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
     }
-    DrawScenes();
+    sdl->DrawScenes();
     SDL_RenderPresent(renderer);
 }
 
 hgeTesting::Pixels BareSdlFrame::DrawAndRead()
 {
-    DrawScenes();
+    SDL_Renderer *renderer = sdl->renderer;
+    sdl->DrawScenes();
     hgeTesting::Pixels pixels;
     int width = 0, height = 0;
     if (SDL_GetRendererOutputSize(renderer, &width, &height) != 0)

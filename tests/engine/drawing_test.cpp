@@ -8,17 +8,11 @@
 #include <sys/resource.h>
 
 #include "engine_test.h"
-#include "torvek_test.h"
 
-using engine_test::HeadlessEngine;
-using engine_test::MakePixels;
-using engine_test::MakeQuad;
+using namespace engine_test;
 using hgeTesting::Pixels;
 
 namespace {
-
-constexpr uint32_t TRANSPARENT = 0x00000000;
-constexpr uint32_t OPAQUE_BLACK = 0xFF000000;
 
 // A distinct opaque colour for every texel of a small atlas.
 uint32_t Texel(int x, int y)

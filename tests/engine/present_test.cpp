@@ -7,47 +7,19 @@
 
 #include <SDL.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine_test.h"
-#include "hge_entry.h"
 #include "hge_pacing.h"
-#include "main.h"
 
-using engine_test::HeadlessEngine;
-using engine_test::MakePixels;
-using engine_test::MakeQuad;
+using namespace engine_test;
 using hgeTesting::Pixels;
 
 namespace {
 
 constexpr uint32_t RED = 0xFFFF0000;
 constexpr uint32_t GREEN = 0xFF00FF00;
-constexpr uint32_t CLEAR = 0x00000000;
-
-// Where the window does not show the virtual screen enlarged 4x (a target
-// drawn onto the window keeps its colours and loses its alpha), one sample
-// per virtual pixel; "" when it does.
-std::string Mismatch(const Pixels &window, const Pixels &screen)
-{
-    if (window.width != screen.width * 4 || window.height != screen.height * 4)
-        return "window of " + std::to_string(window.width) + "x" + std::to_string(window.height);
-    for (int y = 0; y < screen.height; ++y) {
-        for (int x = 0; x < screen.width; ++x) {
-            const uint32_t wanted = 0xFF000000u | (screen.At(x, y) & 0xFFFFFFu);
-            const uint32_t shown = window.At(4 * x + 1, 4 * y + 2);
-            if (shown != wanted) {
-                std::ostringstream where;
-                where << "virtual pixel " << x << "," << y << ": shown " << std::hex << shown
-                      << ", drawn " << wanted;
-                return where.str();
-            }
-        }
-    }
-    return "";
-}
 
 // A 256x192 virtual screen shown on the window every frame, as the program
 // composes its frames, with the window read back at each present.
@@ -82,7 +54,8 @@ protected:
     // What the player sees is what was drawn last.
     void ExpectWindowShowsScreen()
     {
-        EXPECT_EQ(Mismatch(hgeTesting::ReadWindow(), hgeTesting::ReadTarget(screen)), "");
+        const Pixels window = hgeTesting::ReadWindow();
+        EXPECT_EQ(WindowMismatch(window, hgeTesting::ReadTarget(screen)), "");
     }
 
     HTARGET screen = 0;
@@ -132,7 +105,7 @@ TEST_F(RestingWindow, TexturesAndTargetsThatChangeAreAlwaysShown)
     Frame({quad});
     EXPECT_EQ(hgeTesting::PresentCount(), 3);
     ExpectWindowShowsScreen();
-    EXPECT_EQ(hgeTesting::ReadWindow().At(4 * 12, 4 * 12), 0xFF000000u);
+    EXPECT_EQ(hgeTesting::ReadWindow().At(4 * 12, 4 * 12), OPAQUE_BLACK);
 
     // Without a clear, the same steps blend over what the target held: each
     // frame is a new picture.
@@ -168,7 +141,7 @@ TEST_F(RestingWindow, AWindowDrawnStraightFromATextureShowsItGoing)
     hge->Texture_Free(sprite);
     show();
     EXPECT_EQ(hgeTesting::PresentCount(), 2);
-    EXPECT_EQ(hgeTesting::ReadWindow().At(50, 50), 0xFF000000u);
+    EXPECT_EQ(hgeTesting::ReadWindow().At(50, 50), OPAQUE_BLACK);
 }
 
 TEST_F(RestingWindow, ATargetSceneThatRepeatsReadsAsDrawnAtEveryStep)
@@ -191,13 +164,13 @@ TEST_F(RestingWindow, ATargetSceneThatRepeatsReadsAsDrawnAtEveryStep)
     hge->Gfx_RenderQuad(&b);
     hge->Gfx_EndScene();
     EXPECT_EQ(half.At(12, 12), RED);
-    EXPECT_EQ(half.At(32, 12), CLEAR);
+    EXPECT_EQ(half.At(32, 12), TRANSPARENT);
     EXPECT_EQ(hgeTesting::ReadTarget(screen).At(32, 12), GREEN);
 
     // A scene that stops short of the last one is a picture of its own.
     begin();
     hge->Gfx_EndScene();
-    EXPECT_EQ(hgeTesting::ReadTarget(screen).At(32, 12), CLEAR);
+    EXPECT_EQ(hgeTesting::ReadTarget(screen).At(32, 12), TRANSPARENT);
 
     // A texture freed halfway: what came before is drawn with it, what comes
     // after without.
@@ -209,7 +182,7 @@ TEST_F(RestingWindow, ATargetSceneThatRepeatsReadsAsDrawnAtEveryStep)
     hge->Gfx_EndScene();
     Pixels after = hgeTesting::ReadTarget(screen);
     EXPECT_EQ(after.At(12, 12), RED);
-    EXPECT_EQ(after.At(32, 12), CLEAR);
+    EXPECT_EQ(after.At(32, 12), TRANSPARENT);
 }
 
 // The frame loop: a resting scene every frame, and the platform saying the
@@ -255,75 +228,6 @@ TEST_F(RestingWindow, AWindowThePlatformMayHaveSpoiltIsPresentedAgain)
     });
     hge->System_Start();
     EXPECT_EQ(presents, (std::vector<int>{1, 1, 1, 2, 2, 2}));
-}
-
-// The whole program from the title through the menus into a match and one
-// placing: at every frame the window shows that frame's virtual screen,
-// while screens at rest are presented only when they change.
-TEST(RestingProgram, ThePlayerSeesEveryChangeAndRestingScreensArePresentedOnce)
-{
-    const int R = HGEK_ESCAPE;
-    std::vector<int> keys = {0, 0, 0, 0, 0,               // 0-4: the title at rest
-                             HGEK_ENTER, 0, 0, 0, 0,      // 5: the main menu
-                             HGEK_I, 0, 0, 0, R, 0, 0, 0,  // 10, 14: options and back
-                             HGEK_K, 0, 0, 0, R, 0, 0, 0,  // 18, 22: credits and back
-                             HGEK_N};                     // 26: the match
-    keys.insert(keys.end(), 40, 0);
-    const int placing = static_cast<int>(keys.size());
-    keys.insert(keys.end(), {HGEK_SPACE, HGEK_SPACE});  // the first hand piece, front-left
-    keys.insert(keys.end(), 80, 0);                      // five seconds of its animation
-
-    hgeTesting::Reset();
-    hgeTesting::UseHeadless();
-    hgeTesting::UseVirtualClock(1.0f / 16.0f, 100.0f);
-    hgeTesting::SetSeed(3);
-    hgeTesting::CaptureWindow(true);
-    hgeTesting::QueueKeys(keys);
-    hgeTesting::RecordQuads(true);
-    std::vector<int> presents;
-    std::string first_mismatch;
-    HTARGET redrawn = 0;
-    hgeTesting::SetFrameHook([&](int frame) {
-        presents.push_back(hgeTesting::PresentCount());
-        // The frame's quads drawn afresh into a target of their own, with
-        // nothing held back or left out, are what the virtual screen holds.
-        if (!redrawn)
-            redrawn = hge->Target_Create(SCREEN_LENGTH, SCREEN_HEIGHT, false);
-        const std::vector<hgeTesting::RecordedQuad> drawn = hgeTesting::Quads();
-        hgeTesting::RedrawEveryFrame(true);
-        hge->Gfx_BeginScene(redrawn);
-        hge->Gfx_Clear(0);
-        for (const hgeTesting::RecordedQuad &recorded : drawn) {
-            if (recorded.target == t_window_main)
-                hge->Gfx_RenderQuad(&recorded.quad);
-        }
-        hge->Gfx_EndScene();
-        hgeTesting::RedrawEveryFrame(false);
-        hgeTesting::ClearQuads();
-        const Pixels screen = hgeTesting::ReadTarget(t_window_main);
-        std::string mismatch;
-        if (!(screen == hgeTesting::ReadTarget(redrawn)))
-            mismatch = "the virtual screen is not what its quads draw";
-        else
-            mismatch = Mismatch(hgeTesting::ReadWindow(), screen);
-        if (!mismatch.empty() && first_mismatch.empty())
-            first_mismatch = "frame " + std::to_string(frame) + ": " + mismatch;
-        return frame + 1 == static_cast<int>(keys.size());
-    });
-    char command_line[] = "";
-    ASSERT_EQ(WinMain(nullptr, nullptr, command_line, 1), 0);
-    hgeTesting::Reset();
-
-    ASSERT_EQ(presents.size(), keys.size());
-    EXPECT_NE(redrawn, 0u);
-    EXPECT_EQ(first_mismatch, "");
-    // Frame 1 presents again: the hook's target of frame 0 is a new resource.
-    EXPECT_EQ(presents[4], presents[1]) << "the resting title was presented again";
-    // Then the menu, options, menu, credits and menu: one present each.
-    EXPECT_EQ(presents[25], presents[4] + 5);
-    // The sun drifts a twentieth of a pixel a frame: now and then a present.
-    EXPECT_GT(presents[placing - 1], presents[26]);
-    EXPECT_LT(presents.back(), static_cast<int>(keys.size()) / 3);
 }
 
 // ---------------------------------------------------------------- pacing

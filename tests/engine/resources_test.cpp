@@ -6,30 +6,23 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "engine_test.h"
-#include "torvek_test.h"
 
 using engine_test::HeadlessEngine;
 using engine_test::MakePixels;
+using torvek_test::WriteFile;
 
 namespace fs = std::filesystem;
 
 namespace {
-
-void WriteFile(const fs::path &path, const std::string &text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 class Resources : public HeadlessEngine {
 protected:
     void SetUp() override
     {
         HeadlessEngine::SetUp();
-        folder = fs::path(torvek_test::OutputDir()) / "engine-resources";
-        fs::create_directories(folder);
+        folder = torvek_test::ScratchDir();
     }
 
     void TearDown() override
@@ -74,7 +67,7 @@ TEST_F(Resources, FailedLoadsGiveNothingAndOneLineNamingTheFile)
     EXPECT_NE(lines[0].find("Missing/nothing.fnt"), std::string::npos);
     EXPECT_NE(lines[1].find("Missing/nothing.png"), std::string::npos);
     EXPECT_NE(lines[2].find("not-an-image.png"), std::string::npos);
-    EXPECT_NE(lines[3].find("engine-resources"), std::string::npos);
+    EXPECT_NE(lines[3].find(folder.filename().string()), std::string::npos);
     EXPECT_NE(lines[4].find("not a PNG"), std::string::npos);
     for (const std::string &line : lines)
         EXPECT_EQ(line.find('\n'), std::string::npos);

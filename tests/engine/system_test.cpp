@@ -11,19 +11,13 @@
 #include "engine_test.h"
 
 using engine_test::HeadlessEngine;
+using engine_test::UseHeadlessSeam;
 
 namespace {
 
-void StartHeadless()
-{
-    hgeTesting::Reset();
-    hgeTesting::UseHeadless();
-    hgeTesting::UseVirtualClock();
-}
-
 TEST(EngineLife, EveryCreateSharesOneEngineAndTheLastReleaseClosesIt)
 {
-    StartHeadless();
+    UseHeadlessSeam();
     HGE *first = hgeCreate(HGE_VERSION);
     HGE *second = hgeCreate(HGE_VERSION);
     ASSERT_EQ(first, second);
@@ -50,7 +44,7 @@ TEST(EngineLife, EveryCreateSharesOneEngineAndTheLastReleaseClosesIt)
 
 TEST(EngineLife, ShutdownFreesEverythingOnceAndMaySafelyBeRepeated)
 {
-    StartHeadless();
+    UseHeadlessSeam();
     HGE *hge = hgeCreate(HGE_VERSION);
     ASSERT_TRUE(hge->System_Initiate());
     HTARGET target = hge->Target_Create(16, 16, true);
@@ -72,7 +66,7 @@ TEST(EngineLife, ShutdownFreesEverythingOnceAndMaySafelyBeRepeated)
 
 TEST(EngineLife, FailedInitiateReportsWhyAndLeavesShutdownSafe)
 {
-    StartHeadless();
+    UseHeadlessSeam();
     hgeTesting::FailNextInitiate();
     HGE *hge = hgeCreate(HGE_VERSION);
     EXPECT_FALSE(hge->System_Initiate());
@@ -122,7 +116,7 @@ TEST(EngineLife, AnInvisibleDriverAskedForInTheEnvironmentIsAccepted)
 
 TEST(EngineLife, WindowTitleDefaultsToTheExecutableName)
 {
-    StartHeadless();
+    UseHeadlessSeam();
     HGE *hge = hgeCreate(HGE_VERSION);
     EXPECT_STREQ(hge->System_GetState(HGE_TITLE), "test_engine");
     hge->System_SetState(HGE_TITLE, "Chosen");

@@ -1,14 +1,19 @@
 #include "engine_test.h"
 
-#include "torvek_test.h"
+#include <sstream>
 
 namespace engine_test {
 
-void HeadlessEngine::SetUp()
+void UseHeadlessSeam()
 {
     hgeTesting::Reset();
     hgeTesting::UseHeadless();
     hgeTesting::UseVirtualClock();
+}
+
+void HeadlessEngine::SetUp()
+{
+    UseHeadlessSeam();
     hge = hgeCreate(HGE_VERSION);
     hge->System_SetState(HGE_SCREENWIDTH, 1024);
     hge->System_SetState(HGE_SCREENHEIGHT, 768);
@@ -25,9 +30,7 @@ void HeadlessEngine::TearDown()
 
 HTEXTURE HeadlessEngine::LoadPixels(const hgeTesting::Pixels &pixels, const std::string &name)
 {
-    // Named after the test too: tests run side by side in separate processes.
-    std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::string path = torvek_test::OutputDir() + "/engine-" + test + "-" + name + ".png";
+    const std::string path = torvek_test::ScratchDir() + "/" + name + ".png";
     if (!hgeTesting::SavePNG(pixels, path))
         return 0;
     return hge->Texture_Load(path.c_str());
@@ -55,6 +58,25 @@ hgeQuad MakeQuad(HTEXTURE tex, float x, float y, float w, float h, float u0, flo
     quad.tex = tex;
     quad.blend = BLEND_DEFAULT;
     return quad;
+}
+
+std::string WindowMismatch(const hgeTesting::Pixels &window, const hgeTesting::Pixels &screen)
+{
+    if (window.width != screen.width * 4 || window.height != screen.height * 4)
+        return "window of " + std::to_string(window.width) + "x" + std::to_string(window.height);
+    for (int y = 0; y < screen.height; ++y) {
+        for (int x = 0; x < screen.width; ++x) {
+            const uint32_t wanted = 0xFF000000u | (screen.At(x, y) & 0xFFFFFFu);
+            const uint32_t shown = window.At(4 * x + 1, 4 * y + 2);
+            if (shown != wanted) {
+                std::ostringstream where;
+                where << "virtual pixel " << x << "," << y << ": shown " << std::hex << shown
+                      << ", drawn " << wanted;
+                return where.str();
+            }
+        }
+    }
+    return "";
 }
 
 }  // namespace engine_test

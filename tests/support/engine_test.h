@@ -1,5 +1,5 @@
-// Helpers for tests that drive the engine directly: a headless engine opened
-// for one test, and small pictures written as PNG files to load as textures.
+// Helpers for tests that drive the engine directly: the one headless engine
+// fixture, small pictures made in place and loaded as textures, and quads.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,8 +9,16 @@
 
 #include "hge.h"
 #include "hge_testing.h"
+#include "test_files.h"
 
 namespace engine_test {
+
+constexpr uint32_t TRANSPARENT = 0x00000000;  // what a cleared target holds
+constexpr uint32_t OPAQUE_BLACK = 0xFF000000;
+
+// Chooses what every headless test runs on, forgetting earlier choices:
+// SDL's dummy video driver and the virtual clock.
+void UseHeadlessSeam();
 
 // Opens a headless 1024x768 engine with the virtual clock and nearest-texel
 // sampling before each test, and closes it afterwards.
@@ -19,7 +27,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Loads pixels as a texture by writing them to a PNG file first.
+    // Loads pixels as a texture, through a PNG file `name`.png in the test's
+    // own folder; 0 when they cannot be written or loaded.
     HTEXTURE LoadPixels(const hgeTesting::Pixels &pixels, const std::string &name);
 
     HGE *hge = nullptr;
@@ -32,5 +41,10 @@ hgeTesting::Pixels MakePixels(int width, int height, const std::function<uint32_
 // (u0, v0) to (u1, v1), one colour on every corner, blend mode 2.
 hgeQuad MakeQuad(HTEXTURE tex, float x, float y, float w, float h, float u0 = 0.0f, float v0 = 0.0f,
                  float u1 = 1.0f, float v1 = 1.0f, DWORD color = 0xFFFFFFFF);
+
+// Where the window does not show the virtual screen enlarged 4x (a target
+// drawn onto the window keeps its colours and loses its alpha), one sample
+// per virtual pixel; "" when it does.
+std::string WindowMismatch(const hgeTesting::Pixels &window, const hgeTesting::Pixels &screen);
 
 }  // namespace engine_test

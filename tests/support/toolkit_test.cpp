@@ -1,21 +1,19 @@
 #include "toolkit_test.h"
 
-#include <filesystem>
-#include <fstream>
-
-#include "torvek_test.h"
-
 namespace toolkit_test {
+
+using torvek_test::ScratchDir;
+using torvek_test::WriteFile;
 
 void Headless::SetUp()
 {
-    hgeTesting::UseHeadless();
-    engine = hgeCreate(HGE_VERSION);
-    ASSERT_TRUE(engine->System_Initiate());
-    target = engine->Target_Create(CANVAS, CANVAS, false);
+    HeadlessEngine::SetUp();
+    if (HasFatalFailure())
+        return;
+    target = hge->Target_Create(CANVAS, CANVAS, false);
     ASSERT_NE(target, 0u);
-    engine->Gfx_BeginScene(target);
-    engine->Gfx_Clear(0);
+    hge->Gfx_BeginScene(target);
+    hge->Gfx_Clear(0);
     inScene = true;
     hgeTesting::RecordQuads(true);
 }
@@ -23,13 +21,9 @@ void Headless::SetUp()
 void Headless::TearDown()
 {
     if (inScene)
-        engine->Gfx_EndScene();
-    if (engine) {
-        engine->Target_Free(target);
-        engine->System_Shutdown();
-        engine->Release();
-    }
-    hgeTesting::Reset();
+        hge->Gfx_EndScene();
+    hge->Target_Free(target);
+    HeadlessEngine::TearDown();
 }
 
 std::vector<hgeQuad> Headless::TakeQuads()
@@ -44,7 +38,7 @@ std::vector<hgeQuad> Headless::TakeQuads()
 hgeTesting::Pixels Headless::Picture()
 {
     if (inScene)
-        engine->Gfx_EndScene();
+        hge->Gfx_EndScene();
     inScene = false;
     return hgeTesting::ReadTarget(target);
 }
@@ -88,27 +82,6 @@ int Fonts::IncorrectFormatLines(const std::string &path) const
     return count;
 }
 
-std::string ScratchDir()
-{
-    const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path dir = std::filesystem::path(torvek_test::OutputDir()) / "toolkit" /
-                                (std::string(test->test_suite_name()) + "." + test->name());
-    // Emptied once per test, so that files of an earlier run do not count.
-    static std::filesystem::path emptied;
-    if (dir != emptied)
-        std::filesystem::remove_all(dir);
-    emptied = dir;
-    std::filesystem::create_directories(dir);
-    return dir.string();
-}
-
-void WriteFile(const std::string &path, const std::string &bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
-}
-
 uint32_t TexelAt(int x, int y)
 {
     return 0xFF000000u | static_cast<uint32_t>(x & 0xFF) << 16 |
@@ -117,13 +90,7 @@ uint32_t TexelAt(int x, int y)
 
 void WriteTexture(const std::string &path, int w, int h)
 {
-    hgeTesting::Pixels pixels;
-    pixels.width = w;
-    pixels.height = h;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            pixels.argb.push_back(TexelAt(x, y));
-    ASSERT_TRUE(hgeTesting::SavePNG(pixels, path)) << path;
+    ASSERT_TRUE(hgeTesting::SavePNG(engine_test::MakePixels(w, h, TexelAt), path)) << path;
 }
 
 }  // namespace toolkit_test

@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "hge.h"
-#include "hge_testing.h"
+#include "engine_test.h"
 #include "hgefont.h"
 
 namespace toolkit_test {
@@ -19,9 +18,9 @@ namespace toolkit_test {
 // Side of the square target the tests draw into.
 constexpr int CANVAS = 256;
 
-// A headless engine, initiated, in a scene on a cleared CANVAS×CANVAS target,
+// The headless engine in a scene on a cleared CANVAS×CANVAS target,
 // recording every quad drawn.
-class Headless : public ::testing::Test {
+class Headless : public engine_test::HeadlessEngine {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -31,7 +30,6 @@ protected:
     // Ends the scene and reads the target back.
     hgeTesting::Pixels Picture();
 
-    HGE *engine = nullptr;
     HTARGET target = 0;
     bool inScene = false;
 };
@@ -65,10 +63,6 @@ constexpr int FONT_TEXTURE_WIDTH = 64;
 extern const char FONT_HEADER[];
 // Letters A (8×12, 1 before, 2 after) and B (6×12, none before, 1 after).
 extern const char FONT_AB[];
-
-// An empty folder of the running test's own for the files it writes.
-std::string ScratchDir();
-void WriteFile(const std::string &path, const std::string &bytes);
 
 // The colour of texel (x, y) in every texture the tests write: opaque and
 // different for each texel, so a read-back pixel tells which texel landed.

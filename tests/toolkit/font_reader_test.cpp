@@ -22,9 +22,9 @@ void ExpectEmpty(hgeFont &font)
     EXPECT_EQ(font.GetStringWidth("AB?"), 0.0f);
 }
 
-int TextureWidthOf(HGE *engine, const hgeSprite *letter)
+int TextureWidthOf(HGE *hge, const hgeSprite *letter)
 {
-    return letter ? engine->Texture_GetWidth(letter->GetTexture()) : -1;
+    return letter ? hge->Texture_GetWidth(letter->GetTexture()) : -1;
 }
 
 // Runs the rest of a test from another working folder.
@@ -81,7 +81,7 @@ TEST_F(Fonts, CarriageReturnsBlankLinesAndOtherLinesAreFine)
     ASSERT_NE(font->GetSprite('B'), nullptr);
     EXPECT_EQ(font->GetSprite('C'), nullptr);  // the tag is case-sensitive
     EXPECT_EQ(font->GetStringWidth("AB"), 18);
-    EXPECT_EQ(TextureWidthOf(engine, font->GetSprite('A')), FONT_TEXTURE_WIDTH);
+    EXPECT_EQ(TextureWidthOf(hge, font->GetSprite('A')), FONT_TEXTURE_WIDTH);
     EXPECT_EQ(IncorrectFormatLines(Path("font.fnt")), 0);
 }
 
@@ -151,22 +151,22 @@ TEST_F(Fonts, TexturePathJoinsTheDescriptionFolder)
 {
     // Forward slash: the folder of the description file.
     auto beside = Load(FONT_AB);
-    EXPECT_EQ(TextureWidthOf(engine, beside->GetSprite('A')), FONT_TEXTURE_WIDTH);
+    EXPECT_EQ(TextureWidthOf(hge, beside->GetSprite('A')), FONT_TEXTURE_WIDTH);
 
     WorkingFolder here(dir);
     // No folder at all: the bare name, from the working folder.
     toolkit_test::WriteTexture("bare.png", 32, 8);
-    toolkit_test::WriteFile("bare.fnt", "[HGEFONT]\nBitmap = bare.png\nChar=41,0,0,8,8,0,0\n");
+    torvek_test::WriteFile("bare.fnt", "[HGEFONT]\nBitmap = bare.png\nChar=41,0,0,8,8,0,0\n");
     hgeFont bare("bare.fnt");
-    EXPECT_EQ(TextureWidthOf(engine, bare.GetSprite('A')), 32);
+    EXPECT_EQ(TextureWidthOf(hge, bare.GetSprite('A')), 32);
 
     // The folder ends at the last backslash even when a slash follows it.
     std::filesystem::create_directory("a\\b");
     toolkit_test::WriteTexture("a\\tex.png", 48, 8);
     toolkit_test::WriteTexture("a\\b/tex.png", 16, 8);
-    toolkit_test::WriteFile("a\\b/f.fnt", "[HGEFONT]\nBitmap=tex.png\nChar=41,0,0,8,8,0,0\n");
+    torvek_test::WriteFile("a\\b/f.fnt", "[HGEFONT]\nBitmap=tex.png\nChar=41,0,0,8,8,0,0\n");
     hgeFont backslash("a\\b/f.fnt");
-    EXPECT_EQ(TextureWidthOf(engine, backslash.GetSprite('A')), 48);
+    EXPECT_EQ(TextureWidthOf(hge, backslash.GetSprite('A')), 48);
 }
 
 TEST_F(Fonts, TextureLineVariants)
@@ -211,9 +211,9 @@ TEST_F(Fonts, EveryTextureIsFreedAndLettersKeepTheirOwn)
     const HTEXTURE first = font->GetSprite('A')->GetTexture();
     const HTEXTURE second = font->GetSprite('B')->GetTexture();
     const HTEXTURE third = font->GetSprite('C')->GetTexture();
-    EXPECT_EQ(engine->Texture_GetWidth(first), 32);
-    EXPECT_EQ(engine->Texture_GetWidth(second), 48);
-    EXPECT_EQ(engine->Texture_GetWidth(third), 24);
+    EXPECT_EQ(hge->Texture_GetWidth(first), 32);
+    EXPECT_EQ(hge->Texture_GetWidth(second), 48);
+    EXPECT_EQ(hge->Texture_GetWidth(third), 24);
 
     font->Render(0, 0, TEXT_LEFT, "ABC");
     const std::vector<hgeQuad> quads = TakeQuads();
@@ -224,9 +224,9 @@ TEST_F(Fonts, EveryTextureIsFreedAndLettersKeepTheirOwn)
 
     // Once the font is gone the engine knows none of its textures.
     font.reset();
-    EXPECT_EQ(engine->Texture_GetWidth(first), 0);
-    EXPECT_EQ(engine->Texture_GetWidth(second), 0);
-    EXPECT_EQ(engine->Texture_GetWidth(third), 0);
+    EXPECT_EQ(hge->Texture_GetWidth(first), 0);
+    EXPECT_EQ(hge->Texture_GetWidth(second), 0);
+    EXPECT_EQ(hge->Texture_GetWidth(third), 0);
 }
 
 TEST_F(Fonts, LinesLongerThan255CharactersAreIgnoredWhole)
@@ -323,12 +323,12 @@ TEST_F(Fonts, TexturePathLongerThanThePathLimitIsRefused)
     ASSERT_LT(description.size(), static_cast<size_t>(PATH_MAX));
 
     toolkit_test::WriteTexture((deep / "font.png").string(), 32, 8);
-    toolkit_test::WriteFile(description, std::string(FONT_AB));
+    torvek_test::WriteFile(description, std::string(FONT_AB));
     hgeFont fits(description.c_str());
     ASSERT_NE(fits.GetSprite('B'), nullptr);
-    EXPECT_EQ(TextureWidthOf(engine, fits.GetSprite('B')), 32);
+    EXPECT_EQ(TextureWidthOf(hge, fits.GetSprite('B')), 32);
 
-    toolkit_test::WriteFile(description, "[HGEFONT]\nChar=41,0,0,8,12,1,2\nBitmap=" +
+    torvek_test::WriteFile(description, "[HGEFONT]\nChar=41,0,0,8,12,1,2\nBitmap=" +
                                              std::string(longestName, 'n') +
                                              "\nChar=42,8,0,6,12,0,1\n");
     hgeFont refused(description.c_str());

@@ -36,13 +36,11 @@ std::vector<Point> TexCoords(const hgeQuad &quad)
 
 class Sprites : public Headless {
 protected:
-    // A texture of TexelAt texels, w×h, loaded from a file of the test's own.
+    // A texture of TexelAt texels, w×h.
     HTEXTURE LoadTexture(int w, int h)
     {
-        const std::string path =
-            toolkit_test::ScratchDir() + "/t" + std::to_string(w) + "x" + std::to_string(h) + ".png";
-        toolkit_test::WriteTexture(path, w, h);
-        HTEXTURE texture = engine->Texture_Load(path.c_str());
+        HTEXTURE texture = LoadPixels(engine_test::MakePixels(w, h, TexelAt),
+                                      "t" + std::to_string(w) + "x" + std::to_string(h));
         EXPECT_NE(texture, 0u);
         return texture;
     }

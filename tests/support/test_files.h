@@ -1,0 +1,27 @@
+// Files the tests read and write: the build folder with the program's data,
+// folders for what a test writes, and reference pictures to compare with.
+#pragma once
+
+#include <string>
+
+#include "hge_testing.h"
+
+namespace torvek_test {
+
+// The build folder, where Images/ and Fonts/ are made.
+std::string DataDir();
+// A folder for files a test writes (pictures saved on failure, small fonts).
+std::string OutputDir();
+// An empty folder of the running test's own, under OutputDir().
+std::string ScratchDir();
+// Writes the bytes as the whole file (a failure fails the test).
+void WriteFile(const std::string &path, const std::string &bytes);
+
+// Compares pixels with a reference PNG under tests/<area>/golden/. On a
+// difference (or a missing reference) both pictures are saved beside each
+// other in OutputDir() and the result says where; with TORVEK_UPDATE_GOLDEN=1
+// in the environment the reference is written instead.
+std::string CompareWithGolden(const hgeTesting::Pixels &pixels, const std::string &area,
+                              const std::string &name);
+
+}  // namespace torvek_test
