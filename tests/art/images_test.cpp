@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <set>
+#include <string>
 
 #include "art_test.h"
 #include "board.h"
@@ -22,22 +24,21 @@ using hgeTesting::Pixels;
 
 namespace {
 
-struct ImageSize {
-    const char *path;
+struct Size {
     int width, height;
 };
 
 // Each image is exactly as large as the rectangles its sprites take.
-const ImageSize IMAGE_SIZES[] = {
-    {"Images/Background/TRVK_clouds.png", 256, 75},
-    {"Images/Background/TRVK_ground.png", 256, 76},
-    {"Images/Background/TRVK_sky.png", 256, 192},
-    {"Images/Background/TRVK_sun.png", 58, 58},
-    {"Images/TRVK_hge.png", 58, 42},
-    {"Images/Pieces/TRVK_pieces.png", 36, 40},
-    {"Images/TRVK_board.png", 103, 28},
-    {"Images/TRVK_select.png", 51, 24},
-    {"Images/Pieces/TRVK_combo.png", 40, 3},
+const std::map<std::string, Size> IMAGE_SIZES = {
+    {"Images/Background/TRVK_clouds.png", {256, 75}},
+    {"Images/Background/TRVK_ground.png", {256, 76}},
+    {"Images/Background/TRVK_sky.png", {256, 192}},
+    {"Images/Background/TRVK_sun.png", {58, 58}},
+    {"Images/TRVK_hge.png", {58, 42}},
+    {"Images/Pieces/TRVK_pieces.png", {36, 40}},
+    {"Images/TRVK_board.png", {103, 28}},
+    {"Images/TRVK_select.png", {51, 24}},
+    {"Images/Pieces/TRVK_combo.png", {40, 3}},
 };
 
 // The board image is drawn with its hot spot (50, 16) on the board centre.
@@ -85,22 +86,29 @@ bool IsGrout(const Pixels &board, int x, int y)
 
 TEST(ArtImages, EveryImageHasTheSizeItsSpritesCut)
 {
-    for (const ImageSize &image : IMAGE_SIZES) {
-        const Pixels pixels = LoadArt(image.path);
-        EXPECT_EQ(pixels.width, image.width) << image.path;
-        EXPECT_EQ(pixels.height, image.height) << image.path;
+    int images = 0;
+    for (const std::string &path : torvek_test::DataFiles()) {
+        if (!path.starts_with("Images/"))
+            continue;
+        ++images;
+        const auto size = IMAGE_SIZES.find(path);
+        ASSERT_NE(size, IMAGE_SIZES.end()) << path << " is cut by no sprite";
+        const Pixels pixels = LoadArt(path);
+        EXPECT_EQ(pixels.width, size->second.width) << path;
+        EXPECT_EQ(pixels.height, size->second.height) << path;
     }
+    EXPECT_EQ(images, static_cast<int>(IMAGE_SIZES.size()));
 }
 
 using ArtLoading = engine_test::HeadlessEngine;
 
 TEST_F(ArtLoading, TheEngineLoadsEveryImageSilentlyAtItsSize)
 {
-    for (const ImageSize &image : IMAGE_SIZES) {
-        const HTEXTURE texture = hge->Texture_Load(image.path);
-        ASSERT_NE(texture, 0u) << image.path;
-        EXPECT_EQ(hge->Texture_GetWidth(texture), image.width) << image.path;
-        EXPECT_EQ(hge->Texture_GetHeight(texture), image.height) << image.path;
+    for (const auto &[path, size] : IMAGE_SIZES) {
+        const HTEXTURE texture = hge->Texture_Load(path.c_str());
+        ASSERT_NE(texture, 0u) << path;
+        EXPECT_EQ(hge->Texture_GetWidth(texture), size.width) << path;
+        EXPECT_EQ(hge->Texture_GetHeight(texture), size.height) << path;
         hge->Texture_Free(texture);
     }
     EXPECT_TRUE(hgeTesting::LogLines().empty()) << hgeTesting::LogLines().front();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,20 @@
 namespace torvek_test {
 
 std::string DataDir() { return TORVEK_DATA_DIR; }
+
+const std::vector<std::string> &DataFiles()
+{
+    static const std::vector<std::string> files = [] {
+        std::vector<std::string> split;
+        std::string list = TORVEK_DATA_FILES;
+        for (size_t start = 0, comma; start < list.size(); start = comma + 1) {
+            comma = std::min(list.find(',', start), list.size());
+            split.push_back(list.substr(start, comma - start));
+        }
+        return split;
+    }();
+    return files;
+}
 
 std::string OutputDir()
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "hge_testing.h"
 
@@ -10,6 +11,9 @@ namespace torvek_test {
 
 // The build folder, where Images/ and Fonts/ are made.
 std::string DataDir();
+// The program's data files the build paints, as the program names them
+// (relative to DataDir()): the images, then the fonts' files.
+const std::vector<std::string> &DataFiles();
 // A folder for files a test writes (pictures saved on failure, small fonts).
 std::string OutputDir();
 // An empty folder of the running test's own, under OutputDir().
