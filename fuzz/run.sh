@@ -51,7 +51,7 @@ cmake --build "$build" -j2 --target "${target}_fuzz"
 
 # New inputs go into the build folder's corpus; the seeds stay as committed.
 mkdir -p "$corpus" "$build/fuzz-findings"
-export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS="suppressions=$root/.ci/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 
 # The font files each input is written to, in memory where the machine has it.
 scratch_base=/dev/shm
