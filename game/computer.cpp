@@ -1,0 +1,833 @@
+#include "computer.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstring>
+
+#include "resources.h"
+
+int computer_level = LEVEL_HARD;
+bool computer_plays[SIDES] = {false, false};
+
+// ---------------------------------------------------------------- tables
+
+constexpr int CELL_CODES = 1 + SIDES * PIECE_TYPES * COMBO_LEVELS;
+
+// What a cell code holds, looked up rather than divided out in the search.
+struct Code_Parts {
+    uint8_t owner[CELL_CODES], type[CELL_CODES], combo[CELL_CODES];
+};
+
+static constexpr Code_Parts Make_Parts()
+{
+    Code_Parts parts{};
+    for (int code = 1; code < CELL_CODES; ++code) {
+        parts.owner[code] = static_cast<uint8_t>(Code_Owner(code));
+        parts.type[code] = static_cast<uint8_t>(Code_Type(code));
+        parts.combo[code] = static_cast<uint8_t>(Code_Combo(code));
+    }
+    return parts;
+}
+
+static constexpr Code_Parts PARTS = Make_Parts();
+
+struct Neighbour_List {
+    int count;
+    int cells[NEIGHBOURS];
+};
+
+// The board's own neighbour table without its missing entries.
+static std::array<Neighbour_List, BOARD_CELLS> Make_Neighbours()
+{
+    std::array<Neighbour_List, BOARD_CELLS> lists{};
+    for (int cell = 0; cell < BOARD_CELLS; ++cell)
+        for (int neighbour : board_surround[cell])
+            if (neighbour != NO_CELL)
+                lists[cell].cells[lists[cell].count++] = neighbour;
+    return lists;
+}
+
+// Whether the piece with one cell code may take the piece with the other
+// when they stand side by side: another side's piece whose enemy is the
+// attacker's type (the pieces' own table of who beats whom).
+static std::array<std::array<bool, CELL_CODES>, CELL_CODES> Make_Captures()
+{
+    std::array<std::array<bool, CELL_CODES>, CELL_CODES> table{};
+    for (int attacker = 1; attacker < CELL_CODES; ++attacker)
+        for (int prey = 1; prey < CELL_CODES; ++prey)
+            table[attacker][prey] = Code_Owner(attacker) != Code_Owner(prey) &&
+                                    Enemy_Of(Code_Type(prey)) == Code_Type(attacker);
+    return table;
+}
+
+static const std::array<Neighbour_List, BOARD_CELLS> NEIGHBOURS_OF = Make_Neighbours();
+static const std::array<std::array<bool, CELL_CODES>, CELL_CODES> CAPTURES = Make_Captures();
+
+// The twelve pairs of cells that share an edge, each once.
+struct Cell_Pair {
+    int a, b;
+};
+
+static std::array<Cell_Pair, 12> Make_Pairs()
+{
+    std::array<Cell_Pair, 12> pairs{};
+    int count = 0;
+    for (int cell = 0; cell < BOARD_CELLS; ++cell)
+        for (int i = 0; i < NEIGHBOURS_OF[cell].count; ++i)
+            if (NEIGHBOURS_OF[cell].cells[i] > cell)
+                pairs[count++] = {cell, NEIGHBOURS_OF[cell].cells[i]};
+    return pairs;
+}
+
+static const std::array<Cell_Pair, 12> EDGES = Make_Pairs();
+
+// ---------------------------------------------------------------- rules
+
+static bool Board_Full(const Round_State &state)
+{
+    uint64_t first;
+    std::memcpy(&first, state.cell, sizeof first);
+    // No byte of the first eight cells is zero, nor the ninth.
+    const uint64_t zero_bytes = (first - 0x0101010101010101ull) & ~first & 0x8080808080808080ull;
+    return zero_bytes == 0 && state.cell[8] != 0;
+}
+
+static int Hand_Size(const Round_State &state, int side)
+{
+    static_assert(HAND_KINDS == 15);
+    // Two overlapping words cover the fifteen counts; the sum of a word's
+    // bytes is the top byte of the word times 0x0101...01 (counts stay small).
+    uint64_t low, high;
+    std::memcpy(&low, state.hand[side], sizeof low);
+    std::memcpy(&high, state.hand[side] + 7, sizeof high);
+    high >>= 8;  // the count both words hold
+    constexpr uint64_t ONES = 0x0101010101010101ull;
+    return static_cast<int>(((low * ONES) >> 56) + ((high * ONES) >> 56));
+}
+
+// The sides that have a capture: bit 0 for Solids, bit 1 for Stripes.
+static int Capturers(const Round_State &state)
+{
+    int sides = 0;
+    for (const Cell_Pair &edge : EDGES) {
+        const int a = state.cell[edge.a], b = state.cell[edge.b];
+        if (CAPTURES[a][b])
+            sides |= 1 << PARTS.owner[a];
+        else if (CAPTURES[b][a])
+            sides |= 1 << PARTS.owner[b];
+    }
+    return sides;
+}
+
+int Round_Pieces(const Round_State &state, int side)
+{
+    int pieces = Hand_Size(state, side);
+    for (uint8_t code : state.cell)
+        if (code != 0 && PARTS.owner[code] == side)
+            ++pieces;
+    return pieces;
+}
+
+// The match's winner check: Solids first, a full combo before all pieces.
+static bool Check_Win(Round_State &state)
+{
+    int on_board[SIDES] = {0, 0};
+    int full_combo[SIDES] = {0, 0};
+    for (uint8_t code : state.cell) {
+        if (code == 0)
+            continue;
+        ++on_board[PARTS.owner[code]];
+        full_combo[PARTS.owner[code]] |= PARTS.combo[code] >= FULL_COMBO;
+    }
+    for (int side = 0; side < SIDES; ++side) {
+        if (full_combo[side] || Hand_Size(state, side) == MATCH_PIECES - on_board[side]) {
+            state.winner = static_cast<int8_t>(side);
+            state.win_kind = full_combo[side] ? 1 : 2;
+            return true;
+        }
+    }
+    return false;
+}
+
+static void Return_All(Round_State &state)
+{
+    for (uint8_t &code : state.cell) {
+        if (code == 0)
+            continue;
+        ++state.hand[PARTS.owner[code]][Hand_Kind(PARTS.type[code], PARTS.combo[code])];
+        code = 0;
+    }
+}
+
+enum Step { STEP_CHOICE, STEP_PASSED, STEP_RETURNED };
+
+// One step of the match's round logic that needs nobody's choice; none
+// where the side to move has a choice.
+static Step Flow_Step(Round_State &state)
+{
+    if (state.phase == 0) {
+        if (Board_Full(state)) {
+            state.phase = 1;  // the side to move did not place last: it captures first
+            return STEP_PASSED;
+        }
+        if (Hand_Size(state, state.turn) == 0) {
+            state.turn ^= 1;
+            return STEP_PASSED;
+        }
+        return STEP_CHOICE;
+    }
+    const int capturers = Capturers(state);
+    if (capturers == 0) {
+        state.phase = 0;
+        if (!Board_Full(state))
+            return STEP_PASSED;
+        Return_All(state);
+        state.turn ^= 1;
+        return STEP_RETURNED;
+    }
+    if ((capturers >> state.turn & 1) == 0) {
+        state.turn ^= 1;
+        return STEP_PASSED;
+    }
+    return STEP_CHOICE;
+}
+
+// The steps of the round's flow up to the next choice. The match checks for
+// a win after every step, but a pass or the start or end of a fight leaves
+// alone everything the check looks at; only a board going back to the hands
+// does not, so the check runs after that.
+static void Run_Flow(Round_State &state)
+{
+    // A round always reaches a choice within a few steps; the bound only
+    // keeps a broken position from holding the caller.
+    for (int steps = 0; steps < 16; ++steps) {
+        const Step step = Flow_Step(state);
+        if (step == STEP_CHOICE || (step == STEP_RETURNED && Check_Win(state)))
+            return;
+    }
+}
+
+void Round_Settle(Round_State &state)
+{
+    if (state.winner < 0 && !Check_Win(state))
+        Run_Flow(state);
+}
+
+Round_State Round_Deal(int first)
+{
+    Round_State state{};
+    for (int side = 0; side < SIDES; ++side)
+        for (int type = 0; type < PIECE_TYPES; ++type)
+            state.hand[side][Hand_Kind(type, 0)] = PIECES_PER_TYPE;
+    state.turn = static_cast<int8_t>(first);
+    state.winner = -1;
+    return state;
+}
+
+static int Clamp_Combo(int combo)
+{
+    return std::clamp(combo, 0, FULL_COMBO);
+}
+
+static Round_State Read_Game(int side)
+{
+    Round_State state{};
+    for (int cell = 0; cell < BOARD_CELLS; ++cell) {
+        const Piece *piece = board_array[cell];
+        if (piece)
+            state.cell[cell] = static_cast<uint8_t>(
+                Cell_Code(piece->Get_Owner(), piece->Get_Type(), Clamp_Combo(piece->Get_Combo())));
+    }
+    for (int owner = 0; owner < SIDES; ++owner) {
+        const Player *player = opponent[owner];
+        for (int i = 0; player && i < player->Get_HandSize(); ++i) {
+            const Piece *piece = player->Get_Piece(i);
+            ++state.hand[owner][Hand_Kind(piece->Get_Type(), Clamp_Combo(piece->Get_Combo()))];
+        }
+    }
+    state.turn = static_cast<int8_t>(side);
+    state.phase = static_cast<int8_t>(game_phase != 0);
+    state.winner = -1;
+    return state;
+}
+
+Round_State Round_From_Game()
+{
+    Round_State state = Read_Game(game_turn);
+    Round_Settle(state);
+    return state;
+}
+
+int Round_Moves(const Round_State &state, Round_Move *moves)
+{
+    if (state.winner >= 0)
+        return 0;
+    int count = 0;
+    const int side = state.turn;
+    if (state.phase == 0) {
+        int8_t empty[BOARD_CELLS];
+        int empties = 0;
+        for (int cell = 0; cell < BOARD_CELLS; ++cell)
+            if (state.cell[cell] == 0)
+                empty[empties++] = static_cast<int8_t>(cell);
+        for (int kind = 0; kind < HAND_KINDS; ++kind) {
+            if (state.hand[side][kind] == 0)
+                continue;
+            for (int i = 0; i < empties; ++i)
+                moves[count++] = {static_cast<int8_t>(kind), empty[i]};
+        }
+        return count;
+    }
+    for (const Cell_Pair &edge : EDGES) {
+        const int a = state.cell[edge.a], b = state.cell[edge.b];
+        if (CAPTURES[a][b] && PARTS.owner[a] == side)
+            moves[count++] = {static_cast<int8_t>(edge.a), static_cast<int8_t>(edge.b)};
+        else if (CAPTURES[b][a] && PARTS.owner[b] == side)
+            moves[count++] = {static_cast<int8_t>(edge.b), static_cast<int8_t>(edge.a)};
+    }
+    return count;
+}
+
+// The position must be settled, with no win waiting to be found: then a
+// placing makes no win (unless the piece comes from the hand at full combo,
+// which no round deals or keeps), and only a capture needs the check.
+void Round_Play(Round_State &state, Round_Move move)
+{
+    const int side = state.turn;
+    bool may_win;
+    if (state.phase == 0) {
+        --state.hand[side][move.from];
+        state.cell[move.to] = static_cast<uint8_t>(
+            Cell_Code(side, move.from / COMBO_LEVELS, move.from % COMBO_LEVELS));
+        may_win = move.from % COMBO_LEVELS >= FULL_COMBO;
+    } else {
+        // Take: the prey joins the capturer's hand, keeping type and combo.
+        const int prey = state.cell[move.to];
+        ++state.hand[side][Hand_Kind(PARTS.type[prey], PARTS.combo[prey])];
+        // Advance: the attacker moves into the prey's cell one combo higher.
+        const int attacker = state.cell[move.from];
+        state.cell[move.to] = static_cast<uint8_t>(
+            Cell_Code(side, PARTS.type[attacker], std::min(PARTS.combo[attacker] + 1, FULL_COMBO)));
+        state.cell[move.from] = 0;
+        may_win = true;
+    }
+    state.turn ^= 1;
+    if (may_win && Check_Win(state))
+        return;
+    Run_Flow(state);
+}
+
+uint64_t Round_Hash(const Round_State &state)
+{
+    // Everything but the winner: the cells, the hands, the turn and the phase.
+    static_assert(offsetof(Round_State, phase) == 40 && offsetof(Round_State, turn) == 39);
+    uint64_t words[5];
+    std::memcpy(words, &state, sizeof words);
+    uint64_t hash = 0x243f6a8885a308d3ull ^ static_cast<uint8_t>(state.phase);
+    for (uint64_t word : words) {
+        hash = (hash ^ word) * 0x9e3779b97f4a7c15ull;
+        hash ^= hash >> 32;
+    }
+    hash *= 0xbf58476d1ce4e5b9ull;
+    return hash ^ (hash >> 29);
+}
+
+// Captures only ever add to it, and a deal sets it to 0: positions with
+// different totals can never repeat each other.
+static int Combo_Total(const Round_State &state)
+{
+    int total = 0;
+    for (uint8_t code : state.cell)
+        if (code != 0)
+            total += PARTS.combo[code];
+    for (const auto &side : state.hand)
+        for (int kind = 0; kind < HAND_KINDS; ++kind)
+            total += side[kind] * (kind % COMBO_LEVELS);
+    return total;
+}
+
+// ---------------------------------------------------------------- evaluation
+
+constexpr int WIN_SCORE = 30000;
+// Scores beyond this are wins or losses the search has seen.
+constexpr int WIN_BOUND = WIN_SCORE - 1000;
+constexpr int INFINITE_SCORE = 32000;
+
+// A piece held, whatever its place: all twelve win.
+constexpr int PIECE_VALUE = 100;
+// A piece's combo level: the closer to a full combo, the more it is worth,
+// to its owner and to whoever captures it.
+constexpr int COMBO_VALUE[COMBO_LEVELS] = {0, 12, 30, 60, 0};
+// A piece beside an enemy piece it beats.
+constexpr int THREAT_VALUE = 14;
+// ... and more when the capture would be a full combo.
+constexpr int WIN_THREAT_VALUE = 80;
+// Pieces in hand keep the choice of where to go.
+constexpr int HAND_BONUS = 4;
+
+// What each thing on the board and in the hands is worth to Solids, less
+// what it is worth to Stripes.
+struct Worth_Tables {
+    int cell[CELL_CODES];
+    int hand[HAND_KINDS];
+    int pair[CELL_CODES][CELL_CODES];
+};
+
+static int Threat_Worth(int attacker, int prey)
+{
+    const int worth = THREAT_VALUE + COMBO_VALUE[Code_Combo(prey)] / 4 +
+                      (Code_Combo(attacker) == FULL_COMBO - 1 ? WIN_THREAT_VALUE : 0);
+    return Code_Owner(attacker) == SOLIDS ? worth : -worth;
+}
+
+static Worth_Tables Make_Worth()
+{
+    Worth_Tables worth{};
+    for (int code = 1; code < CELL_CODES; ++code) {
+        const int value = PIECE_VALUE + COMBO_VALUE[Code_Combo(code)];
+        worth.cell[code] = Code_Owner(code) == SOLIDS ? value : -value;
+    }
+    for (int kind = 0; kind < HAND_KINDS; ++kind)
+        worth.hand[kind] = PIECE_VALUE + HAND_BONUS + COMBO_VALUE[kind % COMBO_LEVELS];
+    for (int a = 1; a < CELL_CODES; ++a)
+        for (int b = 1; b < CELL_CODES; ++b)
+            worth.pair[a][b] = CAPTURES[a][b]   ? Threat_Worth(a, b)
+                               : CAPTURES[b][a] ? Threat_Worth(b, a)
+                                                : 0;
+    return worth;
+}
+
+static const Worth_Tables WORTH = Make_Worth();
+
+// The position as the side to move sees it, when the search stops looking.
+static int Evaluate(const Round_State &state)
+{
+    int solids = 0;
+    for (uint8_t code : state.cell)
+        solids += WORTH.cell[code];
+    for (const Cell_Pair &edge : EDGES)
+        solids += WORTH.pair[state.cell[edge.a]][state.cell[edge.b]];
+    for (int kind = 0; kind < HAND_KINDS; ++kind)
+        solids += (state.hand[SOLIDS][kind] - state.hand[STRIPES][kind]) * WORTH.hand[kind];
+    return state.turn == SOLIDS ? solids : -solids;
+}
+
+// ---------------------------------------------------------------- search
+
+enum : uint8_t { BOUND_UPPER = 1, BOUND_LOWER = 2, BOUND_EXACT = 3, BOUND_MASK = 3, BOUND_CUT = 4 };
+
+struct Tt_Entry {
+    uint64_t key;
+    int16_t score;
+    int8_t depth;
+    uint8_t bound;  // BOUND_* and BOUND_CUT when the depth limit cut the lines below
+    uint8_t generation;
+    Round_Move move;
+};
+
+constexpr int TT_BITS = 16;
+constexpr uint64_t TT_MASK = (uint64_t(1) << TT_BITS) - 1;
+// One table for every search of the program, made once; each search starts
+// a new generation, so nothing carries over from the last move.
+static Tt_Entry transpositions[uint64_t(1) << TT_BITS];
+static uint8_t tt_generation = 0;
+
+constexpr int MAX_PLY = 64;
+// What a repeated position is worth to the side that started the search:
+// a little less than nothing, so that a side that can do as well otherwise
+// does not run the same cycle again.
+constexpr int REPEAT_CONTEMPT = 25;
+constexpr int REPEAT_FILTER = 4096;
+// Moves that cut the search short before come first among their equals,
+// but never before a capture to full combo or a better capture.
+constexpr int HISTORY_LIMIT = 1000;
+
+using Clock = std::chrono::steady_clock;
+
+struct Search {
+    Search(const Round_State &root, const Computer_Memory &memory, const Computer_Limits &limits)
+        : limits(limits), start(Clock::now()), root_side(root.turn)
+    {
+        std::memset(repeat_filter, 0, sizeof repeat_filter);
+        std::memset(history, 0, sizeof history);
+        if (memory.combo_total == Combo_Total(root))
+            for (int i = 0; i < memory.count; ++i)
+                Remember(memory.seen[i]);
+        if (++tt_generation == 0) {
+            std::memset(transpositions, 0, sizeof transpositions);
+            tt_generation = 1;
+        }
+    }
+
+    void Remember(uint64_t key)
+    {
+        if (remembered < Computer_Memory::SIZE) {
+            remembered_keys[remembered++] = key;
+            ++repeat_filter[key % REPEAT_FILTER];
+        }
+    }
+
+    bool Repeated(uint64_t key, int ply) const
+    {
+        if (repeat_filter[key % REPEAT_FILTER] == 0)
+            return false;
+        for (int i = 0; i < ply; ++i)
+            if (path[i] == key)
+                return true;
+        for (int i = 0; i < remembered; ++i)
+            if (remembered_keys[i] == key)
+                return true;
+        return false;
+    }
+
+    bool Out_Of_Budget()
+    {
+        if (nodes >= limits.nodes)
+            return true;
+        if (std::chrono::duration<double>(Clock::now() - start).count() >= limits.seconds) {
+            clock_cut = true;
+            return true;
+        }
+        return false;
+    }
+
+    int Order_Score(const Round_State &state, Round_Move move) const
+    {
+        const int side = state.turn;
+        if (state.phase != 0) {
+            const int attacker = state.cell[move.from];
+            const int prey = state.cell[move.to];
+            if (PARTS.combo[attacker] == FULL_COMBO - 1)
+                return 1 << 20;
+            return 4096 * PARTS.combo[prey] + 1024 * PARTS.combo[attacker] +
+                   history[1][move.from * BOARD_CELLS + move.to];
+        }
+        const int type = move.from / COMBO_LEVELS;
+        const int combo = move.from % COMBO_LEVELS;
+        const int placed = Cell_Code(side, type, combo);
+        int score = 0;
+        const Neighbour_List &around = NEIGHBOURS_OF[move.to];
+        for (int i = 0; i < around.count; ++i) {
+            const int other = state.cell[around.cells[i]];
+            if (CAPTURES[placed][other])
+                score += 2048 + 1024 * PARTS.combo[other];
+            else if (CAPTURES[other][placed])
+                score -= 2048 + 1024 * combo;
+        }
+        return score + history[0][move.from * BOARD_CELLS + move.to];
+    }
+
+    void Score_Moves(const Round_State &state, const Round_Move *moves, int count,
+                     Round_Move first, int *keys) const
+    {
+        for (int i = 0; i < count; ++i)
+            keys[i] = moves[i] == first ? 1 << 30 : Order_Score(state, moves[i]);
+    }
+
+    // Brings the best of the moves from i on to position i: most nodes stop
+    // after one or two moves, so a full sort would be wasted.
+    static void Pick_Next(Round_Move *moves, int *keys, int i, int count)
+    {
+        int best = i;
+        for (int j = i + 1; j < count; ++j)
+            if (keys[j] > keys[best])
+                best = j;
+        std::swap(moves[i], moves[best]);
+        std::swap(keys[i], keys[best]);
+    }
+
+    void Order(const Round_State &state, Round_Move *moves, int count, Round_Move first) const
+    {
+        int keys[ROUND_MAX_MOVES];
+        Score_Moves(state, moves, count, first, keys);
+        for (int i = 0; i < count; ++i)
+            Pick_Next(moves, keys, i, count);
+    }
+
+    // The value of a child for the parent's side to move.
+    int Child(const Round_State &parent, const Round_State &child, int depth, int alpha, int beta,
+              int ply)
+    {
+        if (child.turn == parent.turn)
+            return Node(child, depth, alpha, beta, ply);
+        return -Node(child, depth, -beta, -alpha, ply);
+    }
+
+    int Node(const Round_State &state, int depth, int alpha, int beta, int ply)
+    {
+        if (state.winner >= 0)
+            return state.winner == state.turn ? WIN_SCORE - ply : -(WIN_SCORE - ply);
+        if ((++nodes & 1023) == 0 && Out_Of_Budget())
+            stopped = true;
+        if (stopped)
+            return 0;
+        const uint64_t key = Round_Hash(state);
+        if (Repeated(key, ply))
+            return state.turn == root_side ? -REPEAT_CONTEMPT : REPEAT_CONTEMPT;
+        // Fights are searched to their end; placings stop at the depth.
+        if ((depth <= 0 && state.phase == 0) || ply >= MAX_PLY) {
+            depth_cut = true;
+            return Evaluate(state);
+        }
+        depth = std::max(depth, 0);
+
+        Tt_Entry &entry = transpositions[key & TT_MASK];
+        Round_Move tt_move{-1, -1};
+        if (entry.key == key && entry.generation == tt_generation) {
+            tt_move = entry.move;
+            if (entry.depth >= depth) {
+                int score = entry.score;
+                if (score > WIN_BOUND)
+                    score -= ply;
+                else if (score < -WIN_BOUND)
+                    score += ply;
+                const int bound = entry.bound & BOUND_MASK;
+                if (bound == BOUND_EXACT || (bound == BOUND_LOWER && score >= beta) ||
+                    (bound == BOUND_UPPER && score <= alpha)) {
+                    if (entry.bound & BOUND_CUT)
+                        depth_cut = true;
+                    return score;
+                }
+            }
+        }
+
+        Round_Move moves[ROUND_MAX_MOVES];
+        const int count = Round_Moves(state, moves);
+        int keys[ROUND_MAX_MOVES];
+        Score_Moves(state, moves, count, tt_move, keys);
+        path[ply] = key;
+        ++repeat_filter[key % REPEAT_FILTER];
+        const bool outer_cut = depth_cut;
+        depth_cut = false;
+        const int first_alpha = alpha;
+        int best = -INFINITE_SCORE;
+        Round_Move best_move = moves[0];
+        for (int i = 0; i < count; ++i) {
+            Pick_Next(moves, keys, i, count);
+            Round_State child = state;
+            Round_Play(child, moves[i]);
+            const int score = Child(state, child, depth - 1, alpha, beta, ply + 1);
+            if (stopped)
+                break;
+            if (score > best) {
+                best = score;
+                best_move = moves[i];
+                if (score > alpha)
+                    alpha = score;
+                if (alpha >= beta) {
+                    int &tried = history[state.phase][moves[i].from * BOARD_CELLS + moves[i].to];
+                    tried = std::min(tried + depth + 1, HISTORY_LIMIT);
+                    break;
+                }
+            }
+        }
+        --repeat_filter[key % REPEAT_FILTER];
+        const bool cut_below = depth_cut;
+        depth_cut = outer_cut || cut_below;
+        if (stopped)
+            return 0;
+
+        int stored = best;
+        if (stored > WIN_BOUND)
+            stored += ply;
+        else if (stored < -WIN_BOUND)
+            stored -= ply;
+        entry.key = key;
+        entry.score = static_cast<int16_t>(stored);
+        entry.depth = static_cast<int8_t>(depth);
+        entry.bound = static_cast<uint8_t>(
+            (best <= first_alpha ? BOUND_UPPER : best >= beta ? BOUND_LOWER : BOUND_EXACT) |
+            (cut_below ? BOUND_CUT : 0));
+        entry.generation = tt_generation;
+        entry.move = best_move;
+        return best;
+    }
+
+    const Computer_Limits &limits;
+    Clock::time_point start;
+    int root_side;
+    long nodes = 0;
+    bool stopped = false;
+    bool clock_cut = false;
+    bool depth_cut = false;
+    uint64_t path[MAX_PLY + 1];
+    uint64_t remembered_keys[Computer_Memory::SIZE];
+    int remembered = 0;
+    uint8_t repeat_filter[REPEAT_FILTER];
+    int history[2][HAND_KINDS * BOARD_CELLS];
+};
+
+struct Root_Result {
+    int score;
+    int ties;
+    Round_Move tied[ROUND_MAX_MOVES];
+};
+
+// Deepens one placing at a time until the lines end, a win or loss is
+// certain, or the budget runs out; picks at random among the moves that
+// share the best score of the deepest search that finished.
+static Round_Move Think_Hard(const Round_State &state, const Computer_Random &random,
+                             const Computer_Memory &memory, const Computer_Limits &limits,
+                             Computer_Stats *stats)
+{
+    Round_Move moves[ROUND_MAX_MOVES];
+    const int count = Round_Moves(state, moves);
+    if (count == 0)
+        return {-1, -1};
+
+    Search search(state, memory, limits);
+    search.path[0] = Round_Hash(state);
+    ++search.repeat_filter[search.path[0] % REPEAT_FILTER];
+    search.Order(state, moves, count, {-1, -1});
+    struct Scored {
+        Round_Move move;
+        int score;
+    };
+    Scored root[ROUND_MAX_MOVES];
+    for (int i = 0; i < count; ++i)
+        root[i] = {moves[i], 0};
+    Root_Result result{0, 1, {moves[0]}};
+    bool exact = false;
+    for (int depth = 1; depth < MAX_PLY && count > 1; ++depth) {
+        Root_Result round{-INFINITE_SCORE, 0, {}};
+        search.depth_cut = false;
+        int searched = 0;
+        for (int i = 0; i < count; ++i) {
+            Round_State child = state;
+            Round_Play(child, root[i].move);
+            // After the first move, a window just below the best finds every tie.
+            const int alpha = i == 0 ? -INFINITE_SCORE : round.score - 1;
+            const int score = search.Child(state, child, depth - 1, alpha, INFINITE_SCORE, 1);
+            if (search.stopped)
+                break;
+            ++searched;
+            root[i].score = score;
+            if (score > round.score) {
+                round.score = score;
+                round.ties = 0;
+            }
+            if (score == round.score)
+                round.tied[round.ties++] = root[i].move;
+        }
+        // A search cut short still counts when its first move, the best so
+        // far, kept its score or another move beat it.
+        if (searched > 0 && (!search.stopped || round.score >= result.score))
+            result = round;
+        if (search.stopped)
+            break;
+        if (stats)
+            stats->depth = depth;
+        if (!search.depth_cut || std::abs(round.score) > WIN_BOUND) {
+            exact = !search.depth_cut;
+            break;
+        }
+        // The next depth looks at the best moves first.
+        std::stable_sort(root, root + count,
+                         [](const Scored &a, const Scored &b) { return a.score > b.score; });
+    }
+    if (stats) {
+        stats->nodes = search.nodes;
+        stats->exact = exact;
+        stats->clock_cut = search.clock_cut;
+    }
+    if (count == 1)
+        return moves[0];
+    return result.tied[result.ties > 1 ? random(0, result.ties - 1) : 0];
+}
+
+// ---------------------------------------------------------------- easy
+
+constexpr int EASY_RANDOM_PERCENT = 60;
+
+static Round_Move Think_Easy(const Round_State &state, const Computer_Random &random)
+{
+    Round_Move moves[ROUND_MAX_MOVES];
+    const int count = Round_Moves(state, moves);
+    if (count == 0)
+        return {-1, -1};
+    Round_Move picks[ROUND_MAX_MOVES];
+    int picked = 0;
+    for (int i = 0; i < count; ++i) {
+        Round_State child = state;
+        Round_Play(child, moves[i]);
+        if (child.winner == state.turn)
+            picks[picked++] = moves[i];
+    }
+    if (picked == 0 && random(1, 100) <= EASY_RANDOM_PERCENT)
+        return moves[random(0, count - 1)];
+    if (picked == 0) {
+        // One placing or capture ahead, by the look of what it leaves.
+        int best = -INFINITE_SCORE;
+        for (int i = 0; i < count; ++i) {
+            Round_State child = state;
+            Round_Play(child, moves[i]);
+            int score = child.winner >= 0 ? (child.winner == state.turn ? WIN_SCORE : -WIN_SCORE)
+                                          : Evaluate(child);
+            if (child.winner < 0 && child.turn != state.turn)
+                score = -score;
+            if (score > best) {
+                best = score;
+                picked = 0;
+            }
+            if (score == best)
+                picks[picked++] = moves[i];
+        }
+    }
+    return picks[picked > 1 ? random(0, picked - 1) : 0];
+}
+
+// ---------------------------------------------------------------- the player
+
+static void Note(Computer_Memory &memory, uint64_t key)
+{
+    if (memory.count < Computer_Memory::SIZE)
+        memory.seen[memory.count++] = key;
+    else {
+        std::memmove(memory.seen, memory.seen + 1, sizeof memory.seen - sizeof memory.seen[0]);
+        memory.seen[Computer_Memory::SIZE - 1] = key;
+    }
+}
+
+Round_Move Computer_Think(const Round_State &state, int level, const Computer_Random &random,
+                          Computer_Memory &memory, const Computer_Limits &limits,
+                          Computer_Stats *stats)
+{
+    const int progress = Combo_Total(state);
+    if (memory.combo_total != progress) {
+        memory.count = 0;
+        memory.combo_total = progress;
+    }
+    const Round_Move move = level == LEVEL_EASY ? Think_Easy(state, random)
+                                                : Think_Hard(state, random, memory, limits, stats);
+    Note(memory, Round_Hash(state));
+    if (move.from >= 0) {
+        Round_State next = state;
+        Round_Play(next, move);
+        if (next.winner < 0 && Combo_Total(next) == progress)
+            Note(memory, Round_Hash(next));
+    }
+    return move;
+}
+
+Computer_Choice Computer_Move(int side)
+{
+    static Computer_Memory memories[SIDES];
+    Round_State state = Read_Game(side);
+    Round_Settle(state);
+    const Computer_Random random = [](int min, int max) { return hge->Random_Int(min, max); };
+    const Round_Move move = Computer_Think(state, computer_level, random, memories[side & 1]);
+    if (move.from < 0)
+        return {0, NO_CELL};
+    if (state.phase != 0)
+        return {move.from, move.to};
+    // The first piece of the chosen kind in the real hand.
+    const Player *player = opponent[side];
+    for (int i = 0; i < player->Get_HandSize(); ++i) {
+        const Piece *piece = player->Get_Piece(i);
+        if (Hand_Kind(piece->Get_Type(), Clamp_Combo(piece->Get_Combo())) == move.from)
+            return {i, move.to};
+    }
+    return {0, move.to};
+}
