@@ -58,32 +58,35 @@ std::vector<std::string> Split_Words(const std::string &line)
     return words;
 }
 
-int Parse_Int(const Source &source, int line, const std::string &word)
+// A number that takes the whole word, read by `read` (std::stoi or std::stof).
+template <typename Number, typename Read>
+static Number Parse_Number(const Source &source, int line, const std::string &word, Read read,
+                           const std::string &what)
 {
     size_t used = 0;
-    int value = 0;
+    Number value = 0;
     try {
-        value = std::stoi(word, &used);
+        value = read(word, &used);
     } catch (const std::exception &) {
         used = 0;
     }
     if (used == 0 || used != word.size())
-        source.Fail(line, "'" + word + "' is not a whole number");
+        source.Fail(line, "'" + word + "' is not " + what);
     return value;
+}
+
+int Parse_Int(const Source &source, int line, const std::string &word)
+{
+    return Parse_Number<int>(
+        source, line, word, [](const std::string &w, size_t *used) { return std::stoi(w, used); },
+        "a whole number");
 }
 
 float Parse_Float(const Source &source, int line, const std::string &word)
 {
-    size_t used = 0;
-    float value = 0;
-    try {
-        value = std::stof(word, &used);
-    } catch (const std::exception &) {
-        used = 0;
-    }
-    if (used == 0 || used != word.size())
-        source.Fail(line, "'" + word + "' is not a number");
-    return value;
+    return Parse_Number<float>(
+        source, line, word, [](const std::string &w, size_t *used) { return std::stof(w, used); },
+        "a number");
 }
 
 // "#RRGGBB" is opaque; "#RRGGBBAA" carries its own alpha.
