@@ -1,5 +1,5 @@
 // The engine's own state and the calls its source files make to each other.
-// Only engine/src/ and the engine's own drawing tests include this header.
+// Only the engine's sources include this header.
 #pragma once
 
 #include <SDL.h>

@@ -5,29 +5,34 @@
 // its colour, or the quad with its corners already on whole pixels and, when
 // it draws from a render target, the number of the picture that target holds.
 // Each place scenes are drawn into (every target, and the window) keeps the
-// steps of the last scene drawn there. A new scene is compared with that
-// record step by step as it comes. While its steps match, nothing is copied,
-// and a target scene is not even drawn: the target still holds that picture.
-// At the first step that differs the matched steps are taken over, whatever
-// was held back is drawn, and every step from there on is kept and drawn.
+// steps of the last scene drawn there, and a new scene is compared with them
+// step by step as it comes; nothing is copied while they match. From the first
+// step that differs on, the steps are kept.
 //
-// A scene repeats only when it has the very steps of the last one, starts
-// with a clear (any other scene blends over what was there) and nothing that
-// could change its pixels happened in between. What always forces a redraw:
+// A target scene is held back, not drawn, while it matches, when the target
+// still holds the picture of its last scene; at the first difference what was
+// held back is drawn, and every later step is drawn as it comes. A scene held
+// back to its end, with the very steps of the last one, leaves the target's
+// picture and its number as they were.
+// The window's scene is drawn in full when it ends, and presented, unless the
+// window already shows the very same steps.
+//
+// Only a last scene that started with a clear makes a picture of its steps
+// alone (any other blends over what was there). Besides a step that differs,
+// these always force a redraw:
 //  - loading or freeing a texture, creating or freeing a target, switching
 //    texture filtering, or the platform losing its render targets: each
 //    counts as a change, and a scene recorded before a change never equals
-//    one after it (the steps held back so far are drawn first, with the
-//    textures they were given with);
+//    one after it (steps held back so far are drawn first, with the textures
+//    they were given with);
 //  - a target drawn anew gets a new picture number, so any scene that draws
 //    from it differs from the one before;
 //  - for the window: the platform saying it may have lost its picture
 //    (uncovered, restored, resized), and a last scene that was only noted
 //    down headless, never shown;
 //  - the testing seam's RedrawEveryFrame.
-// A target scene that repeats keeps its picture number; a window scene that
-// repeats is neither drawn nor presented. Reading a target back mid-scene
-// draws what was held back first, so it reads as drawn at every step.
+// Reading a target back mid-scene draws what was held back first, so it reads
+// as drawn at every step.
 #include "hge_internal.h"
 
 #include <cstring>
