@@ -28,17 +28,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every file the game reads, as it names them.
-const char *const DATA_FILES[] = {
-    "Images/Background/TRVK_clouds.png", "Images/Background/TRVK_ground.png",
-    "Images/Background/TRVK_sky.png",    "Images/Background/TRVK_sun.png",
-    "Images/TRVK_hge.png",               "Images/Pieces/TRVK_pieces.png",
-    "Images/TRVK_board.png",             "Images/TRVK_select.png",
-    "Images/Pieces/TRVK_combo.png",      "Fonts/font1.fnt",
-    "Fonts/font1.png",                   "Fonts/font2.fnt",
-    "Fonts/font2.png",
-};
-
 // How long the program runs frames before it is asked to quit.
 constexpr auto RUNNING_TIME = std::chrono::milliseconds(300);
 // Start-up is tens of milliseconds; this only bounds a hung program.
@@ -157,7 +146,7 @@ TEST_F(InstalledTree, LaysOutTheExecutableItsDataADesktopEntryAndAnIcon)
     const fs::path executable = prefix / "bin/torvek";
     ASSERT_TRUE(fs::is_regular_file(executable));
     EXPECT_EQ(access(executable.c_str(), X_OK), 0);
-    for (const char *file : DATA_FILES) {
+    for (const std::string &file : torvek_test::DataFiles()) {
         const fs::path installed = prefix / "share/torvek" / file;
         ASSERT_TRUE(fs::is_regular_file(installed)) << installed;
         EXPECT_EQ(fs::file_size(installed), fs::file_size(fs::path(torvek_test::DataDir()) / file))
