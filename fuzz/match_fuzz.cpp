@@ -1,9 +1,10 @@
-// Fuzz target: the input is a run of match frames, one byte a frame. The low
-// four bits choose the frame's key, the high four how far the clock moves
-// before it. The real program starts headless from the title screen, Enter
-// and N start a match, the input plays it, and every promise of the match is
-// checked after every frame (soak_watch.h); a broken one aborts. The run
-// ends with the input, through the program's own shutdown.
+// Fuzz target: the input's first byte chooses who plays (two people, or the
+// computer for one side or both), the rest is a run of match frames, one
+// byte a frame. The low four bits choose the frame's key, the high four how
+// far the clock moves before it. The real program starts headless from the
+// title screen, Enter and N start a match, the input plays it, and every
+// promise of the match is checked after every frame (soak_watch.h); a broken
+// one aborts. The run ends with the input, through the program's own shutdown.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +37,10 @@ const int MENU_KEYS[] = {HGEK_ENTER, HGEK_N};
 constexpr int MENU_FRAMES = 2;
 constexpr double START_TIME = 1000.0;
 
+const char *const PLAYERS[4] = {
+    "", "--computer solids", "--computer stripes --level easy", "--computer both",
+};
+
 int Key_Of(uint8_t frame)
 {
     const int key = KEYS[frame & 0x0F];
@@ -52,6 +57,11 @@ double Step_Of(uint8_t frame)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // WinMain starts every run from the game's program-start state.
+    std::string command_line = size > 0 ? PLAYERS[data[0] % 4] : "";
+    if (size > 0) {
+        ++data;
+        --size;
+    }
     soak::Match_Watch watch;
     double now = START_TIME;
 
@@ -84,8 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // folder is given back afterwards: libFuzzer's own paths may be relative.
     const std::filesystem::path home = std::filesystem::current_path();
     std::filesystem::current_path(TORVEK_DATA_DIR);
-    char command_line[] = "";
-    const int exit_code = WinMain(nullptr, nullptr, command_line, 1);
+    const int exit_code = WinMain(nullptr, nullptr, command_line.data(), 1);
     std::filesystem::current_path(home);
     if (exit_code != 0) {
         std::fprintf(stderr, "match fuzz: the program did not start\n");

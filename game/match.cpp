@@ -52,6 +52,8 @@ static void Play_Placing()
         Set_Selection(PLACING_CURSORS);
     } else if (side->Get_Human()) {
         Human_Place();
+    } else {
+        Computer_Turn();
     }
 }
 
@@ -72,6 +74,8 @@ static void Play_Fighting()
         Set_Selection(FIGHTING_CURSORS);
     } else if (opponent[game_turn]->Get_Human()) {
         Human_Attack();
+    } else {
+        Computer_Turn();
     }
 }
 
@@ -85,9 +89,11 @@ static void Check_Winners()
             continue;
         Announce(WIN_TEXTS[side][win]);
         // The fighting cursors name no hand position and no cell of a new
-        // deal, and a key the handler took in this frame belongs to the old round.
+        // deal, and a key or a computer's choice taken in this frame
+        // belongs to the old round.
         Set_Selection(PLACING_CURSORS);
         turn_phase = CHOOSING_WHAT;
+        Forget_Computer_Choice();
     }
 }
 

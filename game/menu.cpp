@@ -1,6 +1,7 @@
 #include "menu.h"
 
 #include "board.h"
+#include "computer.h"
 #include "match.h"
 #include "pieces.h"
 #include "resources.h"
@@ -76,8 +77,8 @@ static const MenuText MENU_TEXTS[] = {
 
 static void Start_Match()
 {
-    opponent[0] = new Player(true);  // Solids
-    opponent[1] = new Player(true);  // Stripes
+    opponent[SOLIDS] = new Player(!computer_plays[SOLIDS]);
+    opponent[STRIPES] = new Player(!computer_plays[STRIPES]);
     Reset_Match();
     game_turn = hge->Random_Int(0, 1);
     hge->System_SetState(HGE_FRAMEFUNC, Game);

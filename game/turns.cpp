@@ -1,6 +1,7 @@
 #include "turns.h"
 
 #include "animation.h"
+#include "computer.h"
 #include "resources.h"
 
 int selection[2] = {PLACING_CURSORS[0], PLACING_CURSORS[1]};
@@ -129,4 +130,53 @@ void Human_Place()
 void Human_Attack()
 {
     Act_On_Key(PHASE_FIGHTING);
+}
+
+// The computer shows each step of its move this long before the next one.
+constexpr float COMPUTER_SHOW_SECONDS = 0.5f;
+
+static bool computer_choosing = false;
+static Computer_Choice computer_choice;
+static float computer_step_shown_at = 0.0f;
+
+void Forget_Computer_Choice()
+{
+    computer_choosing = false;
+}
+
+static void Show_Computer_Step()
+{
+    computer_step_shown_at = hge->Timer_GetTime();
+}
+
+// The cursors walk where the computer chose, through the same steps as the
+// keys: the piece that moves, then where it goes, then the confirmation.
+void Computer_Turn()
+{
+    const bool placing = game_phase == PHASE_PLACING;
+    if (!computer_choosing) {
+        computer_choice = Computer_Move(game_turn);
+        computer_choosing = true;
+        turn_phase = CHOOSING_WHAT;
+        selection[0] = computer_choice.from;
+        Show_Computer_Step();
+        return;
+    }
+    if (hge->Timer_GetTime() < computer_step_shown_at + COMPUTER_SHOW_SECONDS)
+        return;
+    if (turn_phase == CHOOSING_WHAT) {
+        if (placing)
+            Choose_Hand_Piece();
+        else
+            Choose_Attacker();
+        selection[1] = computer_choice.to;
+        Show_Computer_Step();
+        return;
+    }
+    // A choice the rules refuse is chosen afresh in the next frame.
+    computer_choosing = false;
+    if (placing)
+        Confirm_Placing();
+    else
+        Confirm_Capture();
 }

@@ -23,3 +23,10 @@ void Set_Selection(const int (&cursors)[2]);
 void Human_Place();
 // Called by Game while fighting, for a human side to move that has a capture.
 void Human_Attack();
+
+// Called by Game, in place of the two above, for a side the computer plays.
+// The computer's choice is shown with the markers, what moves for about half
+// a second and then where, and is then confirmed as Space confirms it.
+void Computer_Turn();
+// Drops a choice the computer is still showing: a win has dealt a new round.
+void Forget_Computer_Choice();

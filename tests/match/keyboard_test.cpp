@@ -190,3 +190,48 @@ TEST(AttackKeys, ConfirmedCaptureRecordsAttackerAndTarget)
     EXPECT_EQ(s.selection[1], NO_CELL);
     EXPECT_EQ(s.board, "t1 t2 s2 s1 s0 t1 t0 . s2");
 }
+
+// Against the computer: its turn shows what moves, then where, each for
+// about half a second, and plays it as the keys would; keys pressed
+// meanwhile belong to nobody. Then the person's turn takes keys again.
+TEST(ComputerTurn, ShowsWhatThenWhereThenPlaysWhileThePersonsKeysWait)
+{
+    Options options;
+    options.command_line = "--computer stripes";
+    options.first_side = STRIPES;
+    bool person_moved = false;
+    const auto records = Play(options, [&](const Record &r) {
+        if (r.frame.index == 0)
+            Press(std::vector<int>(FRAMES_PER_SECOND * 2, HGEK_SPACE));
+        if (r.state.game_turn == SOLIDS && Awaiting_Move())
+            Press(Keys_For({false, 0, 4}));
+        person_moved = r.state.transition == TRANS_PLACE && r.state.game_turn == SOLIDS;
+        return person_moved;
+    });
+    ASSERT_TRUE(person_moved);
+
+    const Record &chosen = records[0];
+    const int what = chosen.state.selection[0];
+    EXPECT_EQ(chosen.state.turn_phase, CHOOSING_WHAT);
+    ASSERT_EQ(chosen.frame.screen.markers.size(), 1u);
+    EXPECT_TRUE(chosen.frame.screen.markers[0].hand);
+    EXPECT_EQ(chosen.frame.screen.markers[0].x, HAND_X + HAND_SPACING * what);
+
+    const int where_at = Find(records, [](const Record &r) { return r.state.turn_phase == 1; });
+    ASSERT_GT(where_at, 0);
+    const Record &where = records[where_at];
+    const int cell = where.state.selection[1];
+    EXPECT_EQ(where.state.selection[0], what);
+    EXPECT_NEAR(where.frame.time - chosen.frame.time, 0.5, FRAME_STEP);
+    ASSERT_EQ(where.frame.screen.markers.size(), 2u);
+    EXPECT_EQ(where.frame.screen.markers[1].x, board_x[cell]);
+    EXPECT_EQ(where.frame.screen.markers[1].y, board_y[cell]);
+
+    const int played_at = Find(records, [](const Record &r) { return r.state.transition != 0; });
+    ASSERT_GT(played_at, where_at);
+    const Record &played = records[played_at];
+    EXPECT_NEAR(played.frame.time - where.frame.time, 0.5, FRAME_STEP);
+    EXPECT_EQ(played.state.game_turn, STRIPES);
+    EXPECT_EQ(played.state.trans_var[0], what);
+    EXPECT_EQ(played.state.trans_var[1], cell);
+}

@@ -1,5 +1,6 @@
 // A whole match from the title screen: two rounds won in a row with the
-// keyboard alone, the same way on every run with the same seed.
+// keyboard alone, the same way on every run with the same seed; and rounds
+// the computer plays against itself.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include "animation.h"
 #include "board.h"
 #include "match_play.h"
+#include "soak_watch.h"
 #include "turns.h"
 
 using namespace match_test;
@@ -139,4 +141,22 @@ TEST(WholeMatch, TwoRoundsWonInARowFromTheTitleScreenTheSameWayEveryTime)
                                         F, C, S, F, C, C, C, C, S, winner + " with all pieces!"}));
 
     EXPECT_EQ(match.trace, other_run) << "the same seed played differently";
+}
+
+TEST(WholeMatch, TheComputerPlaysBothSidesThroughRoundsByItself)
+{
+    Options options;
+    options.command_line = "--computer both";
+    options.step = 1.0f / 8;
+    soak::Match_Watch watch;
+    std::string problem;
+    const auto records = Play(options, [&](const Record &r) {
+        problem = watch.After_Frame();
+        return !problem.empty() || r.state.points[0] + r.state.points[1] == 3;
+    });
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(problem, "");
+    const Snapshot &end = records.back().state;
+    EXPECT_EQ(end.points[0] + end.points[1], 3) << "in " << records.back().frame.time << " s";
+    EXPECT_GT(watch.Counts().captures, 0);
 }

@@ -102,3 +102,40 @@ TEST(StartUp, ASecondRunInOneProcessStartsAsTheFirst)
     ASSERT_EQ(first.size(), keys.size() - 1);
     EXPECT_EQ(second, first);
 }
+
+// --help and --version answer and end; a word the program does not know ends
+// it with status 2 and a line that says what is wrong. None opens a window.
+TEST(CommandLine, AnswersHelpAndVersionAndRefusesWhatItDoesNotKnow)
+{
+    struct Case {
+        const char *line;
+        int status;
+        const char *out;  // on standard output
+        const char *err;  // on standard error
+    };
+    const Case cases[] = {
+        {"--help", 0, "--computer SIDE", ""},
+        {"--version", 0, "torvek ", ""},
+        {"--computer", 2, "", "--computer needs a value"},
+        {"--computer nobody", 2, "", "solids, stripes or both"},
+        {"--computer=both --level medium", 2, "", "easy or hard"},
+        {"--help=me", 2, "", "takes no value"},
+        {"-x", 2, "", "unknown option -x"},
+    };
+    for (const Case &c : cases) {
+        std::string line = c.line;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        const int status = WinMain(nullptr, nullptr, line.data(), 1);
+        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, c.status) << c.line;
+        EXPECT_NE(out.find(c.out), std::string::npos) << c.line << ": " << out;
+        EXPECT_NE(err.find(c.err), std::string::npos) << c.line << ": " << err;
+        if (c.status == 2) {
+            EXPECT_NE(err.find("--help"), std::string::npos) << c.line;
+        }
+    }
+    EXPECT_EQ(hgeTesting::FrameCount(), 0);
+    EXPECT_EQ(hge, nullptr);
+}

@@ -40,7 +40,7 @@ struct Soak_Result {
 // end on it within a few frames is stopped.
 constexpr int FRAMES_TO_END = 8;
 
-Soak_Result Soak(long frames, uint32_t seed)
+Soak_Result Soak(long frames, uint32_t seed, std::string command_line = "")
 {
     soak::Match_Watch watch;
     soak::Key_Mix keys(seed);
@@ -66,8 +66,7 @@ Soak_Result Soak(long frames, uint32_t seed)
         hgeTesting::SetTime(static_cast<float>(now));
         return false;
     });
-    char command_line[] = "";
-    result.exit_code = WinMain(nullptr, nullptr, command_line, 1);
+    result.exit_code = WinMain(nullptr, nullptr, command_line.data(), 1);
     result.frames_run = hgeTesting::FrameCount();
     result.tally = watch.Counts();
     hgeTesting::Reset();
@@ -97,3 +96,23 @@ TEST(Soak, RandomPlayKeepsEveryPromiseOfTheMatch)
 }
 
 }  // namespace
+
+// A person's random keys against the computer, and the computer against
+// itself: the same promises, every computer move legal, and a computer side
+// to move never stuck.
+TEST(Soak, ComputerSidesKeepEveryPromiseOfTheMatch)
+{
+    const long frames = From_Environment("TORVEK_SOAK_FRAMES", 30000) / 3;
+    const uint32_t seed = static_cast<uint32_t>(From_Environment("TORVEK_SOAK_SEED", 1));
+    for (const char *command_line : {"--computer stripes", "--computer both --level easy",
+                                     "--computer both"}) {
+        SCOPED_TRACE(command_line);
+        const Soak_Result result = Soak(frames, seed, command_line);
+        std::cout << "soak, seed " << seed << ", " << command_line << ": "
+                  << result.tally.Summary() << std::endl;
+        EXPECT_EQ(result.problem, "");
+        EXPECT_EQ(result.exit_code, 0);
+        EXPECT_GT(result.tally.captures, 0);
+        EXPECT_GT(result.tally.full_combo_wins + result.tally.all_pieces_wins, 0);
+    }
+}

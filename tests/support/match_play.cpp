@@ -53,8 +53,8 @@ int Run_Match(const Options &options, const std::function<bool(const Frame &)> &
         }
         return each_frame(Frame{index, hge->Timer_GetTime(), Look()});
     });
-    char command_line[] = "";
-    const int result = WinMain(nullptr, nullptr, command_line, 1);
+    std::string command_line = options.command_line;
+    const int result = WinMain(nullptr, nullptr, command_line.data(), 1);
     hgeTesting::Reset();
     return result;
 }

@@ -70,6 +70,8 @@ struct Options {
     int first_side = -1;
     // Runs once the match has started, before its first frame: a position to play from.
     std::function<void()> setup;
+    // What the program is started with, such as "--computer both".
+    std::string command_line;
 };
 
 // Runs the real program from the title screen into a match and calls

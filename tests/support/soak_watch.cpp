@@ -162,7 +162,37 @@ std::string Match_Watch::Check_Match()
         Count_Announcements();
     if (std::string problem = Check_New_Move(); !problem.empty())
         return problem;
+    if (std::string problem = Check_Computer_Moves(); !problem.empty())
+        return problem;
     return Check_Scores();
+}
+
+// Each step of a computer's move is shown for half a second, and frames come
+// at most two seconds apart: a computer side to move whose turn has not
+// moved on for longer than this is stuck.
+constexpr float COMPUTER_STUCK_SECONDS = 3.0f;
+constexpr int COMPUTER_STUCK_FRAMES = 3;
+
+std::string Match_Watch::Check_Computer_Moves()
+{
+    if (!message_bag.empty() || transition != TRANS_NONE || opponent[game_turn]->Get_Human()) {
+        computer_waits_in.clear();
+        return "";
+    }
+    std::ostringstream state;
+    state << game_turn << game_phase << turn_phase << ' ' << selection[0] << ',' << selection[1];
+    const float now = hge->Timer_GetTime();
+    if (state.str() != computer_waits_in) {
+        computer_waits_in = state.str();
+        computer_waits_since = now;
+        computer_wait_frames = 0;
+        return "";
+    }
+    if (++computer_wait_frames > COMPUTER_STUCK_FRAMES &&
+        now - computer_waits_since > COMPUTER_STUCK_SECONDS)
+        return "the computer side to move has done nothing for " +
+               std::to_string(now - computer_waits_since) + " s (" + computer_waits_in + ")";
+    return "";
 }
 
 std::string Match_Watch::Check_Pieces()

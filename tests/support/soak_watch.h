@@ -40,8 +40,9 @@ struct Tally {
 // Checks, after every frame, what a running match promises: twelve pieces,
 // whole pieces in the hands of their own side, cursors inside what the phase
 // allows, the turn and animation state in range, legal moves only, no
-// message older than its lifespan, and every win scored, announced and dealt
-// afresh in the first logic frame that sees it.
+// message older than its lifespan, every win scored, announced and dealt
+// afresh in the first logic frame that sees it, and a computer side to move
+// that always gets on with its move.
 class Match_Watch {
 public:
     // Call after every frame of the program, from the frame hook. Returns
@@ -68,12 +69,17 @@ private:
     std::string Check_Messages();
     std::string Check_New_Move();
     std::string Check_Scores();
+    std::string Check_Computer_Moves();
     void Count_Announcements();
 
     Tally tally;
     Previous previous;
     bool started = false;
     float first_time = 0;
+    // The last turn state seen while a computer side was to move, and since when.
+    std::string computer_waits_in;
+    float computer_waits_since = 0;
+    int computer_wait_frames = 0;
 };
 
 // The key a player who knows the rules would press now to bring the turn
