@@ -19,12 +19,14 @@ static std::string BaseFolder()
     return folder;
 }
 
-// Where an installed executable's data lies, from the executable's folder
-// (bin/torvek reads share/torvek/Images/...).
+// Where an installed executable's data lies, from the executable's folder:
+// bin/torvek reads share/torvek/Images/..., and a game laid out as Debian
+// lays out games, /usr/games/torvek, reads /usr/share/games/torvek/Images/...
 static const char INSTALLED_DATA_FOLDER[] = "../share/torvek";
+static const char GAMES_DATA_FOLDER[] = "../share/games/torvek";
 
 // A relative path is looked for in the working folder first, then beside the
-// executable (a build folder), then in the installed data folder, so the
+// executable (a build folder), then in the installed data folders, so the
 // program finds its data wherever it is started from.
 static std::filesystem::path ResolvePath(const char *filename)
 {
@@ -36,7 +38,8 @@ static std::filesystem::path ResolvePath(const char *filename)
     if (base.empty())
         return path;
     for (std::filesystem::path folder : {std::filesystem::path(base),
-                                         std::filesystem::path(base) / INSTALLED_DATA_FOLDER}) {
+                                         std::filesystem::path(base) / INSTALLED_DATA_FOLDER,
+                                         std::filesystem::path(base) / GAMES_DATA_FOLDER}) {
         std::filesystem::path candidate = (folder / path).lexically_normal();
         if (std::filesystem::exists(candidate, error))
             return candidate;
