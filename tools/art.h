@@ -85,10 +85,15 @@ struct GlyphSet {
 
 GlyphSet Read_Glyphs(const std::string &path);
 
-// Paints one picture script; returns the picture and the path (relative to
-// the output folder) that the script names.
-Picture Run_Script(const Source &script, const Palette &palette, const std::string &assets_dir,
-                   std::string &output_path);
+// A picture and where it goes, relative to the output folder.
+struct Painted {
+    std::string path;
+    Picture picture;
+};
+
+// Paints one picture script; returns the image that the script names, then
+// each enlargement of it that the script asks for.
+std::vector<Painted> Run_Script(const Source &script, const Palette &palette, const std::string &assets_dir);
 
 // Lays out the letters of a glyph set in a texture and writes the texture
 // and the description file under the output folder.

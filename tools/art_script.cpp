@@ -3,6 +3,8 @@
 // pixel (no blending), so a transparent colour cuts a hole.
 //
 //   image PATH W H                 output path under the build folder, size
+//   enlarge PATH FACTOR            also writes the finished picture FACTOR
+//                                  times larger, each pixel a square of them
 //   lattice X Y COLW ROWH SHIFT COLS ROWS
 //                                  an oblique grid: (X, Y) is the back-left
 //                                  corner, each row is ROWH pixels high and
@@ -68,6 +70,7 @@ struct Script {
     std::string assets_dir;
     Picture picture;
     std::string output_path;
+    std::vector<std::pair<std::string, int>> enlargements;  // path, factor
     Lattice lattice;
     std::map<std::string, Region> regions;
     std::map<std::string, std::vector<std::string>> sprites;
@@ -558,6 +561,26 @@ static void Run_Image(Script &script, Words &words)
     script.picture = Picture(width, height);
 }
 
+static void Run_Enlarge(Script &script, Words &words)
+{
+    const std::string path = words.Take();
+    const int factor = words.Int();
+    if (factor < 2 || factor > 16)
+        words.Fail("an enlargement is 2 to 16 times");
+    if (path == script.output_path)
+        words.Fail("an enlargement needs a path of its own");
+    script.enlargements.emplace_back(path, factor);
+}
+
+static Picture Enlarged(const Picture &small, int factor)
+{
+    Picture large(small.width * factor, small.height * factor);
+    for (int y = 0; y < large.height; ++y)
+        for (int x = 0; x < large.width; ++x)
+            large.Set(x, y, small.At(x / factor, y / factor));
+    return large;
+}
+
 static void Run_Line(Script &script, size_t &index)
 {
     const SourceLine &line = script.source.lines[index];
@@ -569,6 +592,8 @@ static void Run_Line(Script &script, size_t &index)
         words.Fail("the script starts with 'image PATH W H'");
     if (command == "lattice")
         Run_Lattice(script, words);
+    else if (command == "enlarge")
+        Run_Enlarge(script, words);
     else if (command == "define") {
         const std::string name = words.Take();
         if (Is_Region_Keyword(name))
@@ -593,14 +618,15 @@ static void Run_Line(Script &script, size_t &index)
         words.Fail("unexpected '" + words.Peek() + "'");
 }
 
-Picture Run_Script(const Source &source, const Palette &palette, const std::string &assets_dir,
-                   std::string &output_path)
+std::vector<Painted> Run_Script(const Source &source, const Palette &palette, const std::string &assets_dir)
 {
-    Script script{source, palette, assets_dir, {}, {}, {}, {}, {}, {}};
+    Script script{source, palette, assets_dir, {}, {}, {}, {}, {}, {}, {}};
     for (size_t index = 0; index < source.lines.size(); ++index)
         Run_Line(script, index);
     if (!script.picture.width)
         throw ArtError(source.path + ": the script makes no image");
-    output_path = script.output_path;
-    return script.picture;
+    std::vector<Painted> painted{{script.output_path, script.picture}};
+    for (const auto &[path, factor] : script.enlargements)
+        painted.push_back({path, Enlarged(script.picture, factor)});
+    return painted;
 }

@@ -23,9 +23,8 @@ static void Make_All(const fs::path &assets, const fs::path &output)
 {
     const Palette palette = Read_Palette((assets / "palette.txt").string());
     for (const fs::path &script_path : Files_With(assets / "images", ".art")) {
-        std::string image_path;
-        const Picture picture = Run_Script(Read_Source(script_path.string()), palette, assets.string(), image_path);
-        Save_Png(picture, (output / image_path).string());
+        for (const Painted &painted : Run_Script(Read_Source(script_path.string()), palette, assets.string()))
+            Save_Png(painted.picture, (output / painted.path).string());
     }
     for (const fs::path &glyph_path : Files_With(assets / "fonts", ".glyphs")) {
         const GlyphSet glyphs = Read_Glyphs(glyph_path.string());
