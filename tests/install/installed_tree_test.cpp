@@ -1,6 +1,9 @@
 // The installed tree: `cmake --install` into a fresh prefix lays out the
-// executable, its data, the desktop entry and the icon, and the installed
+// executable, its data, the desktop entry and the icons, and the installed
 // program started from an unrelated folder finds its data and quits cleanly.
+// The same for the Debian package, when test.sh has unpacked it and names
+// the folder in TORVEK_PACKAGE_ROOT: its program finds the data laid out as
+// Debian lays out games, and that data plays a placing.
 //
 // The program is run as a player would start it, with nothing of the testing
 // seam: SDL's dummy video driver chosen in the environment, and SIGTERM (which
@@ -21,8 +24,11 @@
 #include <thread>
 #include <vector>
 
+#include "board.h"
 #include "hge_testing.h"
+#include "pieces.h"
 #include "torvek_test.h"
+#include "turns.h"
 
 namespace fs = std::filesystem;
 
@@ -141,13 +147,13 @@ protected:
     fs::path scratch, prefix, elsewhere;
 };
 
-TEST_F(InstalledTree, LaysOutTheExecutableItsDataADesktopEntryAndAnIcon)
+TEST_F(InstalledTree, LaysOutTheExecutableItsDataADesktopEntryAndIcons)
 {
-    const fs::path executable = prefix / "bin/torvek";
+    const fs::path executable = prefix / TORVEK_INSTALL_BIN_DIR / "torvek";
     ASSERT_TRUE(fs::is_regular_file(executable));
     EXPECT_EQ(access(executable.c_str(), X_OK), 0);
     for (const std::string &file : torvek_test::DataFiles()) {
-        const fs::path installed = prefix / "share/torvek" / file;
+        const fs::path installed = prefix / TORVEK_INSTALL_DATA_DIR / file;
         ASSERT_TRUE(fs::is_regular_file(installed)) << installed;
         EXPECT_EQ(fs::file_size(installed), fs::file_size(fs::path(torvek_test::DataDir()) / file))
             << file;
@@ -162,16 +168,25 @@ TEST_F(InstalledTree, LaysOutTheExecutableItsDataADesktopEntryAndAnIcon)
     EXPECT_EQ(DesktopValue(entry, "Terminal"), "false");
     EXPECT_NE(DesktopValue(entry, "Categories").find("Game;"), std::string::npos);
 
-    // The icon sits in the folder named for its size, as icon themes look it up.
-    const hgeTesting::Pixels icon =
-        hgeTesting::LoadPNG((prefix / "share/icons/hicolor/64x64/apps/torvek.png").string());
-    EXPECT_EQ(icon.width, 64);
-    EXPECT_EQ(icon.height, 64);
+    // Each icon sits in the folder named for its size, as icon themes look it
+    // up; the large one is the small one's pixels, each a square of four by four.
+    const fs::path icons = prefix / "share/icons/hicolor";
+    const hgeTesting::Pixels icon = hgeTesting::LoadPNG((icons / "64x64/apps/torvek.png").string());
+    const hgeTesting::Pixels large = hgeTesting::LoadPNG((icons / "256x256/apps/torvek.png").string());
+    ASSERT_EQ(icon.width, 64);
+    ASSERT_EQ(icon.height, 64);
+    ASSERT_EQ(large.width, 256);
+    ASSERT_EQ(large.height, 256);
+    int differing = 0;
+    for (int y = 0; y < large.height; ++y)
+        for (int x = 0; x < large.width; ++x)
+            differing += large.At(x, y) != icon.At(x / 4, y / 4);
+    EXPECT_EQ(differing, 0) << "pixels of the large icon that are not the small one's";
 }
 
 TEST_F(InstalledTree, StartedFromAnotherFolderFindsItsDataAndQuitsCleanly)
 {
-    const ProgramRun run = RunFrom(prefix / "bin/torvek", elsewhere);
+    const ProgramRun run = RunFrom(prefix / TORVEK_INSTALL_BIN_DIR / "torvek", elsewhere);
     EXPECT_TRUE(run.exited) << "ended by a signal";
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.log, "") << "the installed program complained";
@@ -182,12 +197,71 @@ TEST_F(InstalledTree, StartedFromAnotherFolderFindsItsDataAndQuitsCleanly)
 TEST_F(InstalledTree, WithoutItsDataFolderTheProgramNamesWhatIsMissing)
 {
     const fs::path alone = elsewhere / "torvek";
-    fs::copy_file(prefix / "bin/torvek", alone);
+    fs::copy_file(prefix / TORVEK_INSTALL_BIN_DIR / "torvek", alone);
     const ProgramRun run = RunFrom(alone, elsewhere);
     EXPECT_TRUE(run.exited) << "ended by a signal";
     EXPECT_EQ(run.exit_code, 0);
     for (const char *file : {"Images/Background/TRVK_sky.png", "Fonts/font1.fnt"})
         EXPECT_NE(run.log.find(file), std::string::npos) << file << " not named in:\n" << run.log;
+}
+
+class UnpackedPackage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char *unpacked = std::getenv("TORVEK_PACKAGE_ROOT");
+        if (!unpacked)
+            GTEST_SKIP() << "no unpacked package named in TORVEK_PACKAGE_ROOT (./test.sh names one)";
+        root = unpacked;
+        char pattern[] = "/tmp/torvek-package-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        elsewhere = pattern;
+        home = fs::current_path();
+    }
+
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::current_path(home, ignored);
+        if (!elsewhere.empty())
+            fs::remove_all(elsewhere, ignored);
+    }
+
+    fs::path root, elsewhere, home;
+};
+
+TEST_F(UnpackedPackage, TheGameStartedFromAnotherFolderFindsItsDataAndQuitsCleanly)
+{
+    const ProgramRun run = RunFrom(root / "usr/games/torvek", elsewhere);
+    EXPECT_TRUE(run.exited) << "ended by a signal";
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.log, "") << "the packaged program complained";
+}
+
+// The program, started in the package's data folder, deals a match and
+// places the first piece of the side to move on the front-left cell.
+TEST_F(UnpackedPackage, ItsDataPlaysAPlacing)
+{
+    fs::current_path(root / "usr/share/games/torvek");
+    std::vector<int> keys = {HGEK_ENTER, HGEK_N, HGEK_SPACE, HGEK_SPACE};
+    keys.resize(keys.size() + 10 * 60, 0);  // ten seconds for the move to play out
+    const int last_frame = static_cast<int>(keys.size());
+    int mover = -1;
+    bool placed = false;
+    const int exit_code = torvek_test::RunGame(keys, [&](int frame) {
+        if (frame == 2)
+            mover = game_turn;
+        if (frame < last_frame)
+            return false;
+        const Piece *piece = board_array[FRONT_LEFT_CELL];
+        placed = piece && piece->Get_Owner() == mover;
+        return true;
+    });
+    const std::vector<std::string> log = hgeTesting::LogLines();
+    hgeTesting::Reset();
+    EXPECT_EQ(exit_code, 0);
+    EXPECT_TRUE(placed) << "no piece of the side to move on the front-left cell";
+    EXPECT_TRUE(log.empty()) << log.front();
 }
 
 }  // namespace
