@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything in build/ and runs every test;
+# where dpkg-deb is, builds the Debian package into build/ and checks it;
 # then builds and runs the whole suite again with the sanitizers in
 # build-asan/, and, when clang is there, fuzzes the font reader and the match
 # for a bounded time. Exits non-zero when anything fails or reports.
@@ -7,12 +8,19 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source .ci/setup.sh
 
-torvek_install_packages
+torvek_install_packages "${TORVEK_TEST_PACKAGES[@]}"
 torvek_configure
 torvek_build
 
 # Every test runs headless in its own process.
 (cd "$TORVEK_BUILD_DIR" && ctest --output-on-failure -j "$(nproc 2>/dev/null || echo 2)")
+
+if command -v dpkg-deb >/dev/null 2>&1; then
+    torvek_package
+    torvek_check_package
+else
+    echo "package: dpkg-deb not found (Debian package: dpkg); the Debian package is not built"
+fi
 
 # AddressSanitizer (with LeakSanitizer) and UndefinedBehaviorSanitizer: any
 # report ends the test that made it with a failure.

@@ -1,14 +1,18 @@
 # The set-up shared by play.sh and test.sh (and so by CI): the packages the
 # build needs, then an incremental configure of build/, and for test.sh the
-# sanitizer build in build-asan/ and the bounded fuzz runs. Sourced, not run.
+# sanitizer build in build-asan/, the bounded fuzz runs and the Debian
+# package with its checks. Sourced, not run.
 
 TORVEK_PACKAGES=(cmake g++ pkg-config libsdl2-dev libsdl2-image-dev libgtest-dev libbenchmark-dev)
+# Only test.sh needs these: the package's dependencies are read with
+# dpkg-shlibdeps (dpkg-dev), and the validators check what it installs.
+TORVEK_TEST_PACKAGES=(dpkg-dev appstream desktop-file-utils lintian man-db)
 TORVEK_BUILD_DIR=build
 
-# Prints the packages of TORVEK_PACKAGES that dpkg does not list as installed.
+# Prints the packages named that dpkg does not list as installed.
 torvek_missing_packages() {
     local package
-    for package in "${TORVEK_PACKAGES[@]}"; do
+    for package in "$@"; do
         if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
             echo "$package"
         fi
@@ -42,13 +46,14 @@ torvek_check_without_apt() {
     return 1
 }
 
+# Installs what is missing of TORVEK_PACKAGES and of any packages named.
 torvek_install_packages() {
     if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
         torvek_check_without_apt
         return
     fi
     local missing
-    missing=$(torvek_missing_packages)
+    missing=$(torvek_missing_packages "${TORVEK_PACKAGES[@]}" "$@")
     if [ -n "$missing" ]; then
         # shellcheck disable=SC2086
         torvek_apt_install $missing
@@ -127,4 +132,72 @@ torvek_fuzz() {
     }
     grep -E '^(Done|stat::number_of_executed_units)' "$TORVEK_FUZZ_DIR/fuzz-${target}.log" || true
     echo "$sum" >"$stamp"
+}
+
+# ---------------------------------------------------------------- package
+
+TORVEK_PACKAGE_DIR=build-package
+
+# The Debian package, torvek_<version>_amd64.deb: a Release build of only the
+# program and its data, laid out as a Debian game, with Debian's hardening
+# flags where dpkg-buildflags is installed; then copied into build/.
+torvek_package() {
+    if [ ! -f "$TORVEK_PACKAGE_DIR/CMakeCache.txt" ]; then
+        (
+            if command -v dpkg-buildflags >/dev/null; then
+                eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
+                export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS"
+            fi
+            cmake -S . -B "$TORVEK_PACKAGE_DIR" -DCMAKE_BUILD_TYPE=Release -DTORVEK_GAMES_LAYOUT=ON \
+                -DTORVEK_TESTS=OFF -DTORVEK_BENCH=OFF
+        )
+    fi
+    cmake --build "$TORVEK_PACKAGE_DIR" -j "$(nproc 2>/dev/null || echo 2)"
+    rm -f "$TORVEK_PACKAGE_DIR"/torvek_*.deb "$TORVEK_BUILD_DIR"/torvek_*.deb
+    (cd "$TORVEK_PACKAGE_DIR" && cpack -G DEB)
+    mkdir -p "$TORVEK_BUILD_DIR"
+    cp "$TORVEK_PACKAGE_DIR"/torvek_*.deb "$TORVEK_BUILD_DIR"/
+}
+
+# Unpacks the package in build/ into a scratch folder; its program, started
+# from another folder, must find its data, which must play a placing
+# (tests/install), and show the version the package is named with; then the
+# validators that are installed check the desktop entry, the metainfo, the
+# manual page and the package. Any error fails.
+torvek_check_package() {
+    local deb root version
+    deb=$(echo "$TORVEK_BUILD_DIR"/torvek_*.deb)
+    version=${deb##*/torvek_}
+    version=${version%%_*}
+    root=$(mktemp -d)
+    dpkg-deb -x "$deb" "$root"
+    local status=0
+    TORVEK_PACKAGE_ROOT=$root "$TORVEK_BUILD_DIR/tests/test_install" --gtest_filter='UnpackedPackage.*' \
+        --gtest_brief=1 || status=1
+    if [ "$("$root/usr/games/torvek" --version)" != "torvek $version" ] ||
+        ! grep -q "<release version=\"$version\"" "$root"/usr/share/metainfo/*.metainfo.xml; then
+        echo "package: $deb: --version or the metainfo's release is not version $version" >&2
+        status=1
+    fi
+    if command -v desktop-file-validate >/dev/null; then
+        desktop-file-validate "$root/usr/share/applications/torvek.desktop" || status=1
+    fi
+    if command -v appstreamcli >/dev/null; then
+        appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml || status=1
+    fi
+    if command -v man >/dev/null; then
+        # Any warning of the formatter is a fault of the page.
+        local warnings
+        if ! warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man6/torvek.6.gz" 2>&1 >/dev/null) ||
+            [ -n "$warnings" ]; then
+            echo "manual page: ${warnings:-man failed}" >&2
+            status=1
+        fi
+    fi
+    if command -v lintian >/dev/null; then
+        lintian --fail-on error "$deb" || status=1
+    fi
+    rm -rf "$root"
+    [ "$status" -eq 0 ] && echo "package: $deb checked ($(du -k "$deb" | cut -f1) KB)"
+    return "$status"
 }
