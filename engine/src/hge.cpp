@@ -201,14 +201,50 @@ static bool EnvironmentChoseDriver()
     return chosen && *chosen;
 }
 
-static bool EnvironmentNamesDisplay()
+// The display the environment names, and the variable naming it; X's first,
+// as SDL tries it first.
+struct NamedDisplay {
+    const char *variable = nullptr;
+    const char *name = nullptr;
+};
+
+static NamedDisplay DisplayInEnvironment()
 {
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char *value = SDL_getenv(name);
+    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char *value = SDL_getenv(variable);
         if (value && *value)
-            return true;
+            return {variable, value};
     }
-    return false;
+    return {};
+}
+
+// Why a named display did not open, as far as can be told from outside: SDL
+// itself only falls back to a driver that shows nothing. A local X display
+// (":7", ":7.0", "unix:7") has its socket in /tmp/.X11-unix.
+static std::string WhyDisplayFails(const NamedDisplay &display)
+{
+    if (SDL_strcmp(display.variable, "DISPLAY") != 0)
+        return "no Wayland compositor answers there";
+    std::string name = display.name;
+    if (name.rfind("unix:", 0) == 0)
+        name.erase(0, 4);
+    if (name.empty() || name[0] != ':')
+        return "no X server answers there, or it refused the connection";
+    const std::string number = name.substr(1, name.find('.') - 1);
+    std::error_code error;
+    if (!std::filesystem::exists("/tmp/.X11-unix/X" + number, error))
+        return "no X server is running there";
+    return "the X server there refused the connection";
+}
+
+// With a display named but none opened, says which and why; else asks for one.
+static void LogNoDisplay(HGE *hge)
+{
+    const NamedDisplay display = DisplayInEnvironment();
+    if (display.name)
+        hge->System_Log("can't open display %s: %s", display.name, WhyDisplayFails(display).c_str());
+    else
+        hge->System_Log("no display: set DISPLAY or WAYLAND_DISPLAY");
 }
 
 static void ChooseDrivers()
@@ -228,17 +264,17 @@ static void ChooseDrivers()
 static bool StartVideo(HGE *hge)
 {
     ChooseDrivers();
+    const bool driver_chosen = seam.headless || EnvironmentChoseDriver();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        if (!seam.headless && !EnvironmentChoseDriver() && !EnvironmentNamesDisplay())
-            hge->System_Log("no display: set DISPLAY or WAYLAND_DISPLAY");
-        else
+        if (driver_chosen)
             hge->System_Log("Can't start SDL video: %s", SDL_GetError());
+        else
+            LogNoDisplay(hge);
         return false;
     }
     engine.video.sdl_started = true;
-    const char *driver = SDL_GetCurrentVideoDriver();
-    if (DriverIsInvisible(driver) && !seam.headless && !EnvironmentChoseDriver()) {
-        hge->System_Log("no display: set DISPLAY or WAYLAND_DISPLAY");
+    if (DriverIsInvisible(SDL_GetCurrentVideoDriver()) && !driver_chosen) {
+        LogNoDisplay(hge);
         return false;
     }
     return true;

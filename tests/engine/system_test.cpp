@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -82,24 +83,38 @@ TEST(EngineLife, FailedInitiateReportsWhyAndLeavesShutdownSafe)
     hge->Release();
 }
 
-TEST(EngineLife, WithoutADisplayTheInvisibleFallbackCountsAsFailure)
+TEST(EngineLife, WithoutADisplayTheInvisibleFallbackCountsAsFailureAndTheLogSaysWhy)
 {
-    hgeTesting::Reset();
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    unsetenv("SDL_VIDEODRIVER");
-    HGE *hge = hgeCreate(HGE_VERSION);
-    bool opened = hge->System_Initiate();
-    // A machine with a console display may open one; an invisible one never.
-    if (opened) {
-        std::string driver = SDL_GetCurrentVideoDriver();
-        EXPECT_NE(driver, "offscreen");
-        EXPECT_NE(driver, "dummy");
-    } else {
-        EXPECT_EQ(hgeTesting::LogLines().back(), "no display: set DISPLAY or WAYLAND_DISPLAY");
+    // A display number no X server runs on here.
+    int number = 97;
+    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)))
+        ++number;
+    const std::string named = ":" + std::to_string(number);
+    for (const std::string &display : {std::string(), named}) {
+        hgeTesting::Reset();
+        unsetenv("WAYLAND_DISPLAY");
+        unsetenv("SDL_VIDEODRIVER");
+        if (display.empty())
+            unsetenv("DISPLAY");
+        else
+            setenv("DISPLAY", display.c_str(), 1);
+        HGE *hge = hgeCreate(HGE_VERSION);
+        bool opened = hge->System_Initiate();
+        // A machine with a console display may open one; an invisible one never.
+        if (opened) {
+            std::string driver = SDL_GetCurrentVideoDriver();
+            EXPECT_NE(driver, "offscreen");
+            EXPECT_NE(driver, "dummy");
+        } else if (display.empty()) {
+            EXPECT_EQ(hgeTesting::LogLines().back(), "no display: set DISPLAY or WAYLAND_DISPLAY");
+        } else {
+            // Not asked to set what is set already: told which display failed.
+            EXPECT_EQ(hgeTesting::LogLines().back(),
+                      "can't open display " + named + ": no X server is running there");
+        }
+        hge->System_Shutdown();
+        hge->Release();
     }
-    hge->System_Shutdown();
-    hge->Release();
 }
 
 TEST(EngineLife, AnInvisibleDriverAskedForInTheEnvironmentIsAccepted)
