@@ -1,7 +1,9 @@
 // The testing seam of the engine. Tests and benchmarks call it, and the art
-// tool writes its PNG files with SavePNG; the game never does. Everything set here is chosen before System_Initiate and holds
-// until Reset(), so that a test can run the real program headless, with a
-// virtual clock and scripted keys, and look at what it drew.
+// tool writes its PNG files with SavePNG; the game never does. Everything set
+// here is chosen before System_Initiate and holds until Reset(), so that a
+// test can run the real program headless, with a virtual clock and scripted
+// keys, and look at what it drew. The window calls near the end stand in for
+// a player at a real screen (tests of the engine's window).
 #pragma once
 
 #include <cstdint>
@@ -90,6 +92,16 @@ Pixels ReadWindow();
 bool SavePNG(const Pixels &pixels, const std::string &path);
 // Loads a PNG into pixels; empty pixels when it cannot be read.
 Pixels LoadPNG(const std::string &path);
+
+// ---------------------------------------------------------------- window
+
+// The usable area of the screen (without the desktop's panels) that the
+// window's size at start is fitted to, in place of the platform's. Headless,
+// the platform's screen is SDL's dummy one of 1024x768.
+void SetUsableDisplayArea(int width, int height);
+// Resizes the window, as a player dragging its edge does (a window not
+// shown yet is shown first); the platform reports it like any resize.
+void ResizeWindow(int width, int height);
 
 // Every line written to the engine's log since the last Reset (they still
 // go to standard error too).

@@ -108,7 +108,12 @@ void HGE::System_SetState(hgeIntState state, int value)
 void HGE::System_SetState(hgeBoolState state, bool value)
 {
     switch (state) {
-    case HGE_WINDOWED: engine.settings.windowed = value; break;
+    case HGE_WINDOWED:
+        // Switched at once once the window is open, as F11 does.
+        if (engine.video.initiated && value != engine.settings.windowed)
+            SetFullscreen(!value);
+        engine.settings.windowed = value;
+        break;
     case HGE_ZBUFFER: engine.settings.zbuffer = value; break;
     case HGE_USESOUND: engine.settings.use_sound = value; break;
     case HGE_HIDEMOUSE:
@@ -280,22 +285,6 @@ static bool StartVideo(HGE *hge)
     return true;
 }
 
-static bool OpenWindow(HGE *hge)
-{
-    Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI;
-    if (!engine.settings.windowed)
-        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-    engine.video.window = SDL_CreateWindow(hge->System_GetState(HGE_TITLE), SDL_WINDOWPOS_CENTERED,
-                                     SDL_WINDOWPOS_CENTERED, engine.settings.screen_width,
-                                     engine.settings.screen_height, flags);
-    if (!engine.video.window) {
-        hge->System_Log("Can't open a %dx%d window: %s", engine.settings.screen_width, engine.settings.screen_height,
-                        SDL_GetError());
-        return false;
-    }
-    return true;
-}
-
 static bool WantsVsync()
 {
     return engine.settings.fps == HGEFPS_VSYNC && !seam.headless && !seam.virtual_clock;
@@ -312,10 +301,12 @@ static bool CreateRenderer(HGE *hge)
         hge->System_Log("Can't create a renderer: %s", SDL_GetError());
         return false;
     }
-    // On a HiDPI screen the window has more pixels than it is wide: the
-    // renderer scales the logical size up by whole steps.
-    SDL_RenderSetLogicalSize(engine.video.renderer, engine.settings.screen_width, engine.settings.screen_height);
-    SDL_RenderSetIntegerScale(engine.video.renderer, SDL_TRUE);
+    // The window's scenes are laid out on the renderer's output by the
+    // engine itself (hge_window.cpp), in the output's own pixels, which on
+    // a HiDPI screen are more than the window is wide.
+    SDL_RendererInfo info;
+    engine.video.keeps_picture =
+        SDL_GetRendererInfo(engine.video.renderer, &info) == 0 && SDL_strcmp(info.name, "software") == 0;
     return true;
 }
 
@@ -375,6 +366,11 @@ void HGE::System_Shutdown()
         engine.video.sdl_started = false;
     }
     engine.video.initiated = false;
+    engine.video.shown = false;
+    engine.video.windowed_size = {};
+    engine.video.keeps_picture = false;
+    engine.window.output = EngineState::Window::Output();
+    engine.window.force_present = false;
     engine.scene.active = false;
     engine.scene.target = 0;
     engine.window.last_ended = false;

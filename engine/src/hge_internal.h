@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "hge.h"
+#include "hge_layout.h"
 #include "hge_testing.h"
 
 // One step of a scene as it reaches the pixels: a clear (quad unused), or a
@@ -79,6 +80,12 @@ struct EngineState {
         SDL_Renderer *renderer = nullptr;
         bool initiated = false;
         bool vsync = false;  // the renderer was asked to wait for the display
+        bool shown = false;  // the window is on screen (it opens hidden)
+        PictureSize windowed_size;  // the window's size before fullscreen; 0x0: none to return to
+        // The window's pixels outlive a present (SDL's software renderer
+        // draws into the window's own framebuffer), so a picture that
+        // changed in part may be redrawn in part.
+        bool keeps_picture = false;
     } video;
 
     // Every texture and render target, by handle.
@@ -127,6 +134,21 @@ struct EngineState {
         bool last_shown = false;  // drawn and presented, not only noted down
         uint64_t changes_at_last = 0;
         bool force_present = false;  // the platform asked for the window to be redrawn
+        PictureSize presented_output;  // the output's size at the last present
+
+        // What the output holds, while it holds a picture of one target
+        // that can be redrawn in part (hge_window.cpp).
+        struct Output {
+            bool valid = false;
+            HTARGET target = 0;
+            PictureLayout layout;
+            PictureSize output;
+            DWORD color = 0;  // of the quad that showed the target
+            int blend = 0;
+            uint64_t changes = 0;
+            std::vector<uint32_t> pixels;  // the target's pixels as shown
+            std::vector<uint32_t> fresh;   // read back for the next picture
+        } output;
     } window;
 
     // The frame loop and the frame it runs.
@@ -168,6 +190,7 @@ struct SeamState {
     bool capture_window = false;
     bool draw_window = false;
     bool redraw_every_frame = false;
+    PictureSize usable_area;  // 0x0: ask the platform
     hgeTesting::Pixels window;
     std::vector<std::string> log_lines;
     int frame_count = 0;
@@ -179,12 +202,37 @@ extern SeamState seam;
 // ---------------------------------------------------------------- hge_keys.cpp
 // Windows virtual-key code of an SDL key, or 0 for a key the engine does not report.
 int TranslateKey(SDL_Keycode key);
+// F11, or Enter with Alt: the engine's own fullscreen switch, never the game's.
+bool IsFullscreenKey(const SDL_Keysym &key);
 
 // ---------------------------------------------------------------- hge_loop.cpp
 // Engine time in seconds: the virtual clock under the seam, else the steady clock.
 double EngineSeconds();
 // Counts a window scene ended, for Timer_GetFPS.
 void CountShownFrame();
+
+// ---------------------------------------------------------------- hge_input.cpp
+// Reads everything the platform queued since the last frame: the frame's key
+// (only the first key pressed counts), the fullscreen switch, window events
+// and quitting.
+void ReadEvents();
+
+// ---------------------------------------------------------------- hge_window.cpp
+// Opens the window hidden, at the logical size, fullscreen unless windowed.
+bool OpenWindow(HGE *hge);
+// Shows the window once, at the size it opens with: the logical size when
+// it fits the screen's usable area, else the largest whole multiple of the
+// first scene's picture that fits. Called when the first window scene ends
+// (null: no scene to learn the picture from).
+void ShowWindowAtStart(const std::vector<DrawStep> *first_scene);
+// The renderer's output in pixels (more than the window's size on a HiDPI screen).
+PictureSize OutputSize();
+// Draws a window scene laid out on the output; `may_reuse`: the output still
+// holds the last picture drawn, which may be redrawn only where it changed.
+void DrawWindowScene(const std::vector<DrawStep> &steps, bool may_reuse);
+// Desktop fullscreen on or off (also before the window shows).
+void SetFullscreen(bool on);
+void ToggleFullscreen();
 
 // ---------------------------------------------------------------- hge_files.cpp
 // Reads a whole file for Texture_Load, resolving relative paths as

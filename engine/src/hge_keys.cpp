@@ -1,5 +1,5 @@
 // The one place where SDL's key codes become the Windows virtual-key codes
-// that Input_GetKey reports.
+// that Input_GetKey reports, and where the engine's own keys are named.
 #include "hge_internal.h"
 
 namespace {
@@ -55,4 +55,10 @@ int TranslateKey(SDL_Keycode key)
             return run.code + (key - run.first);
     }
     return 0;
+}
+
+bool IsFullscreenKey(const SDL_Keysym &key)
+{
+    return key.sym == SDLK_F11 ||
+           ((key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER) && (key.mod & KMOD_ALT));
 }

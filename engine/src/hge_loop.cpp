@@ -1,5 +1,5 @@
-// The frame loop and what it reads each frame: the clock, the keyboard and
-// the platform's events, and the pacing of frames.
+// The frame loop, the clock and the pacing of frames; what the loop reads
+// from the platform each frame is hge_input.cpp's.
 #include "hge_internal.h"
 #include "hge_pacing.h"
 
@@ -38,46 +38,6 @@ void CountShownFrame()
         engine.timing.shown_frames = 0;
         engine.timing.counting_since = now;
     }
-}
-
-// ---------------------------------------------------------------- input
-
-static void TakeScriptedKey()
-{
-    engine.loop.key = 0;
-    if (!seam.keys.empty()) {
-        engine.loop.key = seam.keys.front();
-        seam.keys.pop_front();
-    }
-}
-
-// Reads everything the platform queued since the last frame: only the first
-// key pressed counts, the others are dropped, not kept for later frames.
-static void ReadEvents()
-{
-    engine.loop.key = 0;
-    SDL_Event event;
-    while (SDL_PollEvent(&event)) {
-        if (event.type == SDL_QUIT)
-            engine.loop.quit = true;
-        else if (event.type == SDL_KEYDOWN && !event.key.repeat && engine.loop.key == 0 &&
-                 !seam.scripted_keys)
-            engine.loop.key = TranslateKey(event.key.keysym.sym);
-        // An uncovered, restored or resized window may have lost its picture.
-        else if (event.type == SDL_WINDOWEVENT)
-            engine.window.force_present = true;
-        else if (event.type == SDL_RENDER_TARGETS_RESET || event.type == SDL_RENDER_DEVICE_RESET) {
-            engine.window.force_present = true;
-            NoteResourcesChanged();
-        }
-    }
-    if (seam.scripted_keys)
-        TakeScriptedKey();
-}
-
-int HGE::Input_GetKey()
-{
-    return engine.loop.key;
 }
 
 // ---------------------------------------------------------------- frame loop
@@ -133,6 +93,8 @@ static bool RunFrame(int frame)
     // Read only now: the frame function may have installed another one.
     if (engine.settings.render_func)
         engine.settings.render_func();
+    // A window never drawn into still shows once its first frame is over.
+    ShowWindowAtStart(nullptr);
     if (seam.frame_hook && seam.frame_hook(frame))
         return true;
     return !engine.settings.frame_func;

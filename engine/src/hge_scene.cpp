@@ -14,8 +14,9 @@
 // held back is drawn, and every later step is drawn as it comes. A scene held
 // back to its end, with the very steps of the last one, leaves the target's
 // picture and its number as they were.
-// The window's scene is drawn in full when it ends, and presented, unless the
-// window already shows the very same steps.
+// The window's scene is drawn when it ends, laid out on the window's output
+// (hge_window.cpp), and presented, unless the window already shows the very
+// same steps.
 //
 // Only a last scene that started with a clear makes a picture of its steps
 // alone (any other blends over what was there). Besides a step that differs,
@@ -28,8 +29,9 @@
 //  - a target drawn anew gets a new picture number, so any scene that draws
 //    from it differs from the one before;
 //  - for the window: the platform saying it may have lost its picture
-//    (uncovered, restored, resized), and a last scene that was only noted
-//    down headless, never shown;
+//    (uncovered, restored, resized, moved to another screen, switched to or
+//    from fullscreen), an output of another size than at the last present,
+//    and a last scene that was only noted down headless, never shown;
 //  - the testing seam's RedrawEveryFrame.
 // Reading a target back mid-scene draws what was held back first, so it reads
 // as drawn at every step.
@@ -184,12 +186,14 @@ static bool WindowShowsScene()
 {
     return SceneRepeats() && engine.window.last_shown && !engine.window.force_present &&
            !seam.redraw_every_frame && engine.window.changes_at_last == engine.textures.changes &&
-           StartsWithClear(engine.window.scenes.last);
+           StartsWithClear(engine.window.scenes.last) &&
+           OutputSize() == engine.window.presented_output;
 }
 
 static void ShowWindowScene()
 {
-    DrawSteps(SceneSteps());
+    // After anything that may have spoilt the window, it is drawn whole.
+    DrawWindowScene(SceneSteps(), !engine.window.force_present);
     // Read back before presenting: afterwards the back buffer is undefined.
     if (seam.capture_window)
         CaptureShownWindow();
@@ -197,6 +201,7 @@ static void ShowWindowScene()
     ++seam.presents;
     engine.loop.presented = true;
     engine.window.force_present = false;
+    engine.window.presented_output = OutputSize();
     NoteWindowScene(true);
 }
 
@@ -250,6 +255,8 @@ void HGE::Gfx_EndScene()
         return;
     }
     engine.scene.active = false;
+    // The first window scene tells the size the window opens with.
+    ShowWindowAtStart(&SceneSteps());
     if (engine.scene.dry)
         NoteWindowScene(false);
     else if (!WindowShowsScene())

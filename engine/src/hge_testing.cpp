@@ -42,17 +42,10 @@ static hgeTesting::Pixels DrawDryWindow()
     if (!renderer || !engine.window.last_ended)
         return hgeTesting::Pixels();
     SDL_Texture *previous = SDL_GetRenderTarget(renderer);
-    const HTARGET previous_target = engine.scene.target;
-    const SDL_Rect previous_area = engine.scene.area;
     SDL_SetRenderTarget(renderer, nullptr);
-    engine.scene.target = 0;
-    SDL_RenderGetViewport(renderer, &engine.scene.area);
-    DrawSteps(engine.window.scenes.last);
-    engine.scene.area = previous_area;
-    int width = 0, height = 0;
-    SDL_GetRendererOutputSize(renderer, &width, &height);
-    hgeTesting::Pixels pixels = ReadRenderTarget(nullptr, width, height);
-    engine.scene.target = previous_target;
+    DrawWindowScene(engine.window.scenes.last, false);
+    const PictureSize output = OutputSize();
+    hgeTesting::Pixels pixels = ReadRenderTarget(nullptr, output.width, output.height);
     SDL_SetRenderTarget(renderer, previous);
     return pixels;
 }
@@ -196,6 +189,20 @@ Pixels LoadPNG(const std::string &path)
     }
     SDL_FreeSurface(argb);
     return pixels;
+}
+
+void SetUsableDisplayArea(int width, int height)
+{
+    seam.usable_area = {width, height};
+}
+
+void ResizeWindow(int width, int height)
+{
+    if (!engine.video.window)
+        return;
+    // Only a window on the screen has an edge to drag.
+    ShowWindowAtStart(nullptr);
+    SDL_SetWindowSize(engine.video.window, width, height);
 }
 
 const std::vector<std::string> &LogLines()

@@ -185,8 +185,8 @@ TEST_F(RestingWindow, ATargetSceneThatRepeatsReadsAsDrawnAtEveryStep)
     EXPECT_EQ(after.At(32, 12), TRANSPARENT);
 }
 
-// The frame loop: a resting scene every frame, and the platform saying the
-// window was uncovered after the third.
+// The frame loop: a resting scene every frame, the platform saying the
+// window was uncovered after the third, and a resize after the fifth.
 void RestingScene()
 {
     static HTARGET screen = 0;
@@ -224,10 +224,14 @@ TEST_F(RestingWindow, AWindowThePlatformMayHaveSpoiltIsPresentedAgain)
             exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
             SDL_PushEvent(&exposed);
         }
-        return frame == 5;
+        // Resized at rest: laid out anew at once.
+        if (frame == 4)
+            hgeTesting::ResizeWindow(1300, 1000);
+        return frame == 7;
     });
     hge->System_Start();
-    EXPECT_EQ(presents, (std::vector<int>{1, 1, 1, 2, 2, 2}));
+    EXPECT_EQ(presents, (std::vector<int>{1, 1, 1, 2, 2, 3, 3, 3}));
+    EXPECT_EQ(hgeTesting::ReadWindow().width, 1300);
 }
 
 // ---------------------------------------------------------------- pacing

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -366,6 +367,40 @@ TEST_F(Keys, ScriptedKeysComeOnePerFrameAndTheKeyboardIsIgnored)
     RunFrames({{SDLK_LEFT}, {SDLK_UP}, {}, {SDLK_DOWN}});
     EXPECT_EQ(keys_seen, (std::vector<int>{HGEK_SPACE, 0, HGEK_ESCAPE, 0}));
     EXPECT_EQ(hgeTesting::PendingKeys(), 0u);
+}
+
+// Runs frames while `before_frame(n)` returns true, calling it ahead of frame n.
+void RunWith(HGE *hge, const std::function<bool(int frame)> &before_frame)
+{
+    if (!before_frame(0))
+        return;
+    hgeTesting::SetFrameHook([before_frame](int frame) { return !before_frame(frame + 1); });
+    hge->System_Start();
+}
+
+TEST_F(Keys, F11AndAltEnterSwitchFullscreenAndNeverReachTheGame)
+{
+    std::vector<bool> windowed;
+    RunWith(hge, [&](int frame) {
+        if (frame > 0)
+            windowed.push_back(hge->System_GetState(HGE_WINDOWED));
+        switch (frame) {
+        case 0: PressKey(SDLK_F11); break;
+        case 1: PressKey(SDLK_RETURN, false, KMOD_LALT); break;
+        // Neither takes the frame's one key from a key of the game.
+        case 2: PressKey(SDLK_F11); PressKey(SDLK_SPACE); break;
+        case 3: PressKey(SDLK_RETURN); break;
+        case 4: PressKey(SDLK_KP_ENTER, false, KMOD_RALT); break;
+        // F11 held down switches once.
+        case 5: PressKey(SDLK_F11); break;
+        case 6: PressKey(SDLK_F11, true); break;
+        default: return false;
+        }
+        return true;
+    });
+    EXPECT_EQ(keys_seen, (std::vector<int>{0, 0, HGEK_SPACE, HGEK_ENTER, 0, 0, 0}));
+    EXPECT_EQ(windowed, (std::vector<bool>{false, true, false, false, true, false, false}));
+    EXPECT_TRUE(SDL_GetWindowFlags(SDL_GetWindowFromID(1)) & SDL_WINDOW_FULLSCREEN);
 }
 
 // ---------------------------------------------------------------- random, log

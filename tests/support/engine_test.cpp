@@ -79,4 +79,26 @@ std::string WindowMismatch(const hgeTesting::Pixels &window, const hgeTesting::P
     return "";
 }
 
+std::string PictureMismatch(const hgeTesting::Pixels &window, const hgeTesting::Pixels &screen,
+                            int scale, int left, int top)
+{
+    if (window.width == 0 || screen.width == 0)
+        return "no picture to compare";
+    for (int y = 0; y < window.height; ++y) {
+        for (int x = 0; x < window.width; ++x) {
+            const int sx = (x - left) / scale, sy = (y - top) / scale;
+            const bool inside = x >= left && y >= top && sx < screen.width && sy < screen.height;
+            const uint32_t wanted = inside ? 0xFF000000u | (screen.At(sx, sy) & 0xFFFFFFu) : OPAQUE_BLACK;
+            if (window.At(x, y) != wanted) {
+                std::ostringstream where;
+                where << "window pixel " << x << "," << y << " of " << window.width << "x"
+                      << window.height << ": shown " << std::hex << window.At(x, y) << ", wanted "
+                      << wanted;
+                return where.str();
+            }
+        }
+    }
+    return "";
+}
+
 }  // namespace engine_test

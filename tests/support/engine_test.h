@@ -47,4 +47,10 @@ hgeQuad MakeQuad(HTEXTURE tex, float x, float y, float w, float h, float u0 = 0.
 // per virtual pixel; "" when it does.
 std::string WindowMismatch(const hgeTesting::Pixels &window, const hgeTesting::Pixels &screen);
 
+// Where the window does not show `screen` as exact scale x scale blocks from
+// (left, top), with black everywhere around it; checks every window pixel.
+// "" when it does.
+std::string PictureMismatch(const hgeTesting::Pixels &window, const hgeTesting::Pixels &screen,
+                            int scale, int left, int top);
+
 }  // namespace engine_test

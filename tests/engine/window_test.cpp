@@ -1,0 +1,281 @@
+// The window on any screen: the picture at the largest whole multiple that
+// fits, centred between black bars, every virtual pixel an exact block; the
+// size the window opens with on a small screen; fullscreen and back.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <string>
+#include <vector>
+
+#include "engine_test.h"
+#include "hge_layout.h"
+
+using namespace engine_test;
+using hgeTesting::Pixels;
+
+namespace {
+
+constexpr PictureSize SCREEN{256, 192};
+constexpr PictureSize DESIGNED{1024, 768};
+
+TEST(PictureLayout, TheLargestWholeMultipleThatFitsCentredWithTheOddPixelRightAndDown)
+{
+    struct Case {
+        PictureSize output;
+        PictureLayout layout;
+    };
+    const Case cases[] = {
+        {{1024, 768}, {0, 0, 1024, 768, 4}},
+        {{1280, 960}, {0, 0, 1280, 960, 5}},
+        {{1300, 1000}, {10, 20, 1280, 960, 5}},
+        {{1920, 1080}, {320, 60, 1280, 960, 5}},
+        {{3840, 2160}, {512, 24, 2816, 2112, 11}},
+        {{1281, 961}, {0, 0, 1280, 960, 5}},
+        {{1283, 963}, {1, 1, 1280, 960, 5}},
+        {{1279, 2000}, {127, 616, 1024, 768, 4}},
+        {{768, 576}, {0, 0, 768, 576, 3}},
+        {{256, 192}, {0, 0, 256, 192, 1}},
+        // Not even 1x fits: shrunk, its shape kept.
+        {{255, 300}, {0, 54, 255, 191, 0}},
+        {{400, 150}, {100, 0, 200, 150, 0}},
+        {{0, 0}, {0, 0, 0, 0, 0}},
+    };
+    for (const Case &c : cases) {
+        const PictureLayout layout = FitPicture(SCREEN, c.output);
+        EXPECT_EQ(layout, c.layout) << c.output.width << "x" << c.output.height << ": "
+                                    << layout.multiple << "x at " << layout.left << ","
+                                    << layout.top << " size " << layout.width << "x" << layout.height;
+    }
+}
+
+TEST(PictureLayout, TheWindowOpensAtTheDesignedSizeUnlessTheScreenIsSmaller)
+{
+    struct Case {
+        PictureSize base, usable, opens;
+    };
+    const Case cases[] = {
+        {SCREEN, {1920, 1080}, DESIGNED},
+        {SCREEN, {1024, 768}, DESIGNED},
+        {SCREEN, {1280, 720}, {768, 576}},
+        {SCREEN, {1366, 740}, {768, 576}},
+        {SCREEN, {1023, 4000}, {768, 576}},
+        {SCREEN, {200, 150}, {200, 150}},
+        // A window scene that is no picture of one target: its base is the
+        // logical window, shrunk to fit.
+        {DESIGNED, {1280, 720}, {960, 720}},
+        // No usable area known: as designed.
+        {SCREEN, {0, 0}, DESIGNED},
+    };
+    for (const Case &c : cases) {
+        const PictureSize opens = StartWindowSize(DESIGNED, c.base, c.usable);
+        EXPECT_EQ(opens, c.opens) << c.usable.width << "x" << c.usable.height << " opens at "
+                                  << opens.width << "x" << opens.height;
+    }
+}
+
+// A 256x192 virtual screen in which every pixel has a colour of its own, with
+// a sprite over it, shown on the window as the game shows it: the target
+// magnified four times over the 1024x768 logical window.
+class ScaledWindow : public HeadlessEngine {
+public:
+    void SetUp() override
+    {
+        HeadlessEngine::SetUp();
+        hgeTesting::CaptureWindow(true);
+        screen = hge->Target_Create(SCREEN.width, SCREEN.height, false);
+        pattern = LoadPixels(MakePixels(SCREEN.width, SCREEN.height,
+                                        [](int x, int y) {
+                                            return 0xFF000000u | static_cast<uint32_t>(x) << 16 |
+                                                   static_cast<uint32_t>(y) << 8 |
+                                                   static_cast<uint32_t>((x * 7 + y * 13) & 0xFF);
+                                        }),
+                             "pattern");
+        sprite = LoadPixels(MakePixels(8, 8, [](int, int) { return 0xFFFF0000u; }), "sprite");
+        ASSERT_NE(pattern, 0u);
+        ASSERT_NE(sprite, 0u);
+        // The first picture shows the window.
+        Frame(0);
+    }
+
+    void Frame(float sprite_x)
+    {
+        ASSERT_TRUE(hge->Gfx_BeginScene(screen));
+        hge->Gfx_Clear(0);
+        const hgeQuad back = MakeQuad(pattern, 0, 0, 256, 192);
+        const hgeQuad front = MakeQuad(sprite, sprite_x, 100, 8, 8);
+        hge->Gfx_RenderQuad(&back);
+        hge->Gfx_RenderQuad(&front);
+        hge->Gfx_EndScene();
+        ASSERT_TRUE(hge->Gfx_BeginScene(0));
+        hge->Gfx_Clear(0);
+        const hgeQuad whole = MakeQuad(hge->Target_GetTexture(screen), 0, 0, 1024, 768);
+        hge->Gfx_RenderQuad(&whole);
+        hge->Gfx_EndScene();
+    }
+
+    std::string Mismatch(int scale, int left, int top)
+    {
+        return PictureMismatch(hgeTesting::ReadWindow(), hgeTesting::ReadTarget(screen), scale, left, top);
+    }
+
+    HTARGET screen = 0;
+    HTEXTURE pattern = 0;
+    HTEXTURE sprite = 0;
+};
+
+TEST_F(ScaledWindow, EveryVirtualPixelIsAnExactBlockAtEverySizeAlsoWhenOnlyPartChanged)
+{
+    struct Case {
+        int width, height, scale, left, top;
+    };
+    const Case cases[] = {
+        {1024, 768, 4, 0, 0},   {1300, 1000, 5, 10, 20}, {1920, 1080, 5, 320, 60},
+        {1283, 963, 5, 1, 1},   {700, 500, 2, 94, 58},   {1024, 768, 4, 0, 0},
+    };
+    float x = 10;
+    for (const Case &c : cases) {
+        hgeTesting::ResizeWindow(c.width, c.height);
+        Frame(x);
+        EXPECT_EQ(Mismatch(c.scale, c.left, c.top), "") << c.width << "x" << c.height;
+        // The sprite one pixel on: only that strip is drawn again.
+        x += 1;
+        Frame(x);
+        EXPECT_EQ(Mismatch(c.scale, c.left, c.top), "") << c.width << "x" << c.height << ", moved";
+    }
+}
+
+bool Frame_Nothing()
+{
+    return false;
+}
+
+ScaledWindow *shown_window = nullptr;
+
+bool Render_Screen()
+{
+    shown_window->Frame(10);
+    return false;
+}
+
+void PressKey(SDL_Keycode key, Uint16 modifiers = KMOD_NONE)
+{
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    event.key.keysym.sym = key;
+    event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
+    event.key.keysym.mod = modifiers;
+    SDL_PushEvent(&event);
+}
+
+TEST_F(ScaledWindow, FullscreenFillsTheScreenAndTheWindowComesBackAtItsSize)
+{
+    // SDL's dummy screen is 1024x768.
+    hgeTesting::ResizeWindow(1300, 1000);
+    shown_window = this;
+    hge->System_SetState(HGE_FRAMEFUNC, Frame_Nothing);
+    hge->System_SetState(HGE_RENDERFUNC, Render_Screen);
+    std::vector<std::string> mismatches;
+    std::vector<int> presents;
+    hgeTesting::SetFrameHook([&](int frame) {
+        // F11 after frames 0 and 2: fullscreen in frames 1 and 2.
+        const bool fullscreen = frame == 1 || frame == 2;
+        mismatches.push_back(fullscreen ? Mismatch(4, 0, 0) : Mismatch(5, 10, 20));
+        presents.push_back(hgeTesting::PresentCount());
+        EXPECT_EQ(hge->System_GetState(HGE_WINDOWED), !fullscreen) << "frame " << frame;
+        if (frame == 0 || frame == 2)
+            PressKey(SDLK_F11);
+        return frame == 5;
+    });
+    hge->System_Start();
+    EXPECT_EQ(mismatches, std::vector<std::string>(6, ""));
+    // Each switch shows the resting screen anew, which then rests again.
+    EXPECT_GT(presents[1], presents[0]);
+    EXPECT_GT(presents[3], presents[2]);
+    EXPECT_EQ(presents[5], presents[4]);
+}
+
+TEST_F(HeadlessEngine, AnyOtherWindowSceneIsTheLogicalWindowAtAWholeMultipleAndStaysInside)
+{
+    constexpr uint32_t RED = 0xFFFF0000, GREY = 0xFF404040;
+    hgeTesting::CaptureWindow(true);
+    const HTEXTURE sprite = LoadPixels(MakePixels(8, 8, [](int, int) { return RED; }), "red");
+    auto show = [&] {
+        ASSERT_TRUE(hge->Gfx_BeginScene(0));
+        hge->Gfx_Clear(GREY);
+        // Both reach out of the logical window, at opposite corners.
+        const hgeQuad top_left = MakeQuad(sprite, -4, -4, 16, 16);
+        const hgeQuad bottom_right = MakeQuad(sprite, 1020, 764, 16, 16);
+        hge->Gfx_RenderQuad(&top_left);
+        hge->Gfx_RenderQuad(&bottom_right);
+        hge->Gfx_EndScene();
+    };
+    struct Case {
+        int width, height, scale, left, top;
+    };
+    for (const Case c : {Case{1300, 1000, 1, 138, 116}, Case{2100, 1600, 2, 26, 32}}) {
+        hgeTesting::ResizeWindow(c.width, c.height);
+        show();
+        const Pixels window = hgeTesting::ReadWindow();
+        ASSERT_EQ(window.width, c.width);
+        auto at = [&](int x, int y) { return window.At(c.left + x * c.scale, c.top + y * c.scale); };
+        EXPECT_EQ(at(0, 0), RED);
+        EXPECT_EQ(at(11, 11), RED);
+        EXPECT_EQ(at(12, 0), GREY);
+        EXPECT_EQ(at(1023, 767), RED);
+        EXPECT_EQ(at(500, 300), GREY);
+        // Neither the quads nor the clear reach the bars.
+        EXPECT_EQ(window.At(c.left - 1, c.top), OPAQUE_BLACK);
+        EXPECT_EQ(window.At(c.left, c.top - 1), OPAQUE_BLACK);
+        EXPECT_EQ(window.At(c.left + 1024 * c.scale, c.top + 767 * c.scale), OPAQUE_BLACK);
+        EXPECT_EQ(window.At(c.left + 1023 * c.scale, c.top + 768 * c.scale), OPAQUE_BLACK);
+    }
+}
+
+TEST(WindowAtStart, OnAScreenTooSmallForItTheWindowOpensAtTheLargestMultipleThatFits)
+{
+    struct Case {
+        PictureSize usable;
+        bool picture;  // the first scene is one target magnified
+        PictureSize opens;
+    };
+    const Case cases[] = {
+        {{0, 0}, true, DESIGNED},  // SDL's dummy screen: 1024x768
+        {{1920, 1080}, true, DESIGNED},
+        {{1280, 720}, true, {768, 576}},
+        {{1280, 720}, false, {960, 720}},
+    };
+    for (const Case &c : cases) {
+        UseHeadlessSeam();
+        hgeTesting::CaptureWindow(true);
+        if (c.usable.width)
+            hgeTesting::SetUsableDisplayArea(c.usable.width, c.usable.height);
+        HGE *hge = hgeCreate(HGE_VERSION);
+        hge->System_SetState(HGE_SCREENWIDTH, DESIGNED.width);
+        hge->System_SetState(HGE_SCREENHEIGHT, DESIGNED.height);
+        hge->System_SetState(HGE_TEXTUREFILTER, false);
+        ASSERT_TRUE(hge->System_Initiate());
+        const HTARGET screen = hge->Target_Create(SCREEN.width, SCREEN.height, false);
+        ASSERT_TRUE(hge->Gfx_BeginScene(screen));
+        hge->Gfx_Clear(0xFF336699);
+        hge->Gfx_EndScene();
+        ASSERT_TRUE(hge->Gfx_BeginScene(0));
+        hge->Gfx_Clear(0);
+        const float size = c.picture ? 1024 : 1000;
+        const hgeQuad whole = MakeQuad(hge->Target_GetTexture(screen), 0, 0, size, size * 0.75f);
+        hge->Gfx_RenderQuad(&whole);
+        hge->Gfx_EndScene();
+        const Pixels window = hgeTesting::ReadWindow();
+        EXPECT_EQ(PictureSize({window.width, window.height}), c.opens)
+            << c.usable.width << "x" << c.usable.height << ": " << window.width << "x" << window.height;
+        if (c.picture) {
+            EXPECT_EQ(PictureMismatch(window, hgeTesting::ReadTarget(screen), c.opens.width / 256, 0, 0), "");
+        }
+        hge->System_Shutdown();
+        hge->Release();
+    }
+    hgeTesting::Reset();
+}
+
+}  // namespace
