@@ -2,8 +2,9 @@
 // tool writes its PNG files with SavePNG; the game never does. Everything set
 // here is chosen before System_Initiate and holds until Reset(), so that a
 // test can run the real program headless, with a virtual clock and scripted
-// keys, and look at what it drew. The window calls near the end stand in for
-// a player at a real screen (tests of the engine's window).
+// keys, and look at what it drew. The window and keyboard calls near the
+// end stand in for a player at a real screen (tests of the engine's window
+// and input).
 #pragma once
 
 #include <cstdint>
@@ -93,7 +94,7 @@ bool SavePNG(const Pixels &pixels, const std::string &path);
 // Loads a PNG into pixels; empty pixels when it cannot be read.
 Pixels LoadPNG(const std::string &path);
 
-// ---------------------------------------------------------------- window
+// ---------------------------------------------------------------- window, keyboard
 
 // The usable area of the screen (without the desktop's panels) that the
 // window's size at start is fitted to, in place of the platform's. Headless,
@@ -102,6 +103,12 @@ void SetUsableDisplayArea(int width, int height);
 // Resizes the window, as a player dragging its edge does (a window not
 // shown yet is shown first); the platform reports it like any resize.
 void ResizeWindow(int width, int height);
+
+// The keys (Input_GetKey codes) that the platform reports held down
+// whenever the engine looks: when the frame loop starts, when the window
+// first shows and when it gets the focus back. In place of the keyboard's
+// own state.
+void HoldKeys(const std::vector<int> &codes);
 
 // Every line written to the engine's log since the last Reset (they still
 // go to standard error too).

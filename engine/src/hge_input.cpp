@@ -1,6 +1,14 @@
 // What the player presses, read once a frame into the one key Input_GetKey
 // reports, and the platform's other events (quitting, window and display
 // changes) handed on.
+//
+// Only a key that goes down while the window has the focus is a press. A key
+// already down when the window opens or gets the focus back reaches the
+// game as pressed all the same, when SDL reconciles its state or when the
+// key's autorepeat comes (so Escape held while the game starts would quit
+// it at once): the keys down at those moments are noted, from SDL and on X11
+// from the X server (hge_x11.cpp), and their presses count only once they
+// have been released.
 #include "hge_internal.h"
 
 // ---------------------------------------------------------------- the frame's key
@@ -29,6 +37,31 @@ int HGE::Input_GetKey()
 
 // ---------------------------------------------------------------- keyboard
 
+static bool &Held(int code)
+{
+    return engine.input.held[static_cast<size_t>(code) & 0xFF];
+}
+
+void NoteKeysHeld()
+{
+    engine.input.held.fill(false);
+    if (seam.held_keys_set) {
+        for (int code : seam.held_keys)
+            Held(code) = true;
+        return;
+    }
+    MarkX11KeysDown(engine.input.held);
+    int count = 0;
+    const Uint8 *state = SDL_GetKeyboardState(&count);
+    for (int scancode = 0; state && scancode < count; ++scancode) {
+        if (!state[scancode])
+            continue;
+        const int code = TranslateKey(SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(scancode)));
+        if (code != 0)
+            Held(code) = true;
+    }
+}
+
 static void KeyDown(const SDL_KeyboardEvent &key)
 {
     if (key.repeat)
@@ -38,13 +71,24 @@ static void KeyDown(const SDL_KeyboardEvent &key)
         ToggleFullscreen();
         return;
     }
-    Press(TranslateKey(key.keysym.sym));
+    const int code = TranslateKey(key.keysym.sym);
+    if (code != 0 && !Held(code))
+        Press(code);
+}
+
+static void KeyUp(const SDL_KeyboardEvent &key)
+{
+    const int code = TranslateKey(key.keysym.sym);
+    if (code != 0)
+        Held(code) = false;
 }
 
 // ---------------------------------------------------------------- events
 
-static void WindowEvent(const SDL_WindowEvent &)
+static void WindowEvent(const SDL_WindowEvent &window)
 {
+    if (window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+        NoteKeysHeld();
     // Uncovered, restored, resized, moved to another screen, switched to or
     // from fullscreen: the window may have lost its picture or need it laid
     // out anew.
@@ -59,6 +103,7 @@ void ReadEvents()
         switch (event.type) {
         case SDL_QUIT: engine.loop.quit = true; break;
         case SDL_KEYDOWN: KeyDown(event.key); break;
+        case SDL_KEYUP: KeyUp(event.key); break;
         case SDL_WINDOWEVENT: WindowEvent(event.window); break;
         case SDL_DISPLAYEVENT: engine.window.force_present = true; break;
         case SDL_RENDER_TARGETS_RESET:

@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -151,6 +152,14 @@ struct EngineState {
         } output;
     } window;
 
+    // The keyboard beyond the one key of the frame.
+    struct Input {
+        // Codes of keys already down when the frame loop started, the window
+        // opened or it got the focus back: the platform reports them as
+        // pressed then, but they count only once released and pressed again.
+        std::array<bool, 256> held{};
+    } input;
+
     // The frame loop and the frame it runs.
     struct Loop {
         bool running = false;
@@ -191,6 +200,8 @@ struct SeamState {
     bool draw_window = false;
     bool redraw_every_frame = false;
     PictureSize usable_area;  // 0x0: ask the platform
+    bool held_keys_set = false;
+    std::vector<int> held_keys;
     hgeTesting::Pixels window;
     std::vector<std::string> log_lines;
     int frame_count = 0;
@@ -202,6 +213,8 @@ extern SeamState seam;
 // ---------------------------------------------------------------- hge_keys.cpp
 // Windows virtual-key code of an SDL key, or 0 for a key the engine does not report.
 int TranslateKey(SDL_Keycode key);
+// The X keysym and the code of every key the engine reports.
+void ForEachX11Key(const std::function<void(unsigned long x_keysym, int code)> &visit);
 // F11, or Enter with Alt: the engine's own fullscreen switch, never the game's.
 bool IsFullscreenKey(const SDL_Keysym &key);
 
@@ -216,6 +229,14 @@ void CountShownFrame();
 // (only the first key pressed counts), the fullscreen switch, window events
 // and quitting.
 void ReadEvents();
+// Notes the keys down now: they do not count as pressed until released.
+void NoteKeysHeld();
+
+// ---------------------------------------------------------------- hge_x11.cpp
+// Marks the codes of the keys the X server has down now; false when the
+// window is not on X11. SDL itself reports no key pressed before the window
+// had the focus, until the key's first autorepeat comes as a new press.
+bool MarkX11KeysDown(std::array<bool, 256> &held);
 
 // ---------------------------------------------------------------- hge_window.cpp
 // Opens the window hidden, at the logical size, fullscreen unless windowed.

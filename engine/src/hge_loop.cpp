@@ -117,6 +117,7 @@ bool HGE::System_Start()
     engine.loop.running = true;
     engine.loop.quit = false;
     seam.frame_count = 0;
+    NoteKeysHeld();
     FramePacer pacer = MakePacer();
     for (int frame = 0; !RunFrame(frame); ++frame)
         WaitForNextFrame(pacer);

@@ -205,6 +205,12 @@ void ResizeWindow(int width, int height)
     SDL_SetWindowSize(engine.video.window, width, height);
 }
 
+void HoldKeys(const std::vector<int> &codes)
+{
+    seam.held_keys_set = true;
+    seam.held_keys = codes;
+}
+
 const std::vector<std::string> &LogLines()
 {
     return seam.log_lines;

@@ -318,6 +318,7 @@ void ShowWindowAtStart(const std::vector<DrawStep> *first_scene)
     // (exposed, resized by a window manager) still comes.
     SDL_FlushEvent(SDL_WINDOWEVENT);
     engine.window.force_present = true;
+    NoteKeysHeld();
 }
 
 // ---------------------------------------------------------------- fullscreen

@@ -369,6 +369,18 @@ TEST_F(Keys, ScriptedKeysComeOnePerFrameAndTheKeyboardIsIgnored)
     EXPECT_EQ(hgeTesting::PendingKeys(), 0u);
 }
 
+void PushKey(Uint32 type, SDL_Keycode key, Uint16 modifiers = KMOD_NONE, bool repeat = false)
+{
+    SDL_Event event{};
+    event.type = type;
+    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event.key.repeat = repeat ? 1 : 0;
+    event.key.keysym.sym = key;
+    event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
+    event.key.keysym.mod = modifiers;
+    SDL_PushEvent(&event);
+}
+
 // Runs frames while `before_frame(n)` returns true, calling it ahead of frame n.
 void RunWith(HGE *hge, const std::function<bool(int frame)> &before_frame)
 {
@@ -401,6 +413,32 @@ TEST_F(Keys, F11AndAltEnterSwitchFullscreenAndNeverReachTheGame)
     EXPECT_EQ(keys_seen, (std::vector<int>{0, 0, HGEK_SPACE, HGEK_ENTER, 0, 0, 0}));
     EXPECT_EQ(windowed, (std::vector<bool>{false, true, false, false, true, false, false}));
     EXPECT_TRUE(SDL_GetWindowFlags(SDL_GetWindowFromID(1)) & SDL_WINDOW_FULLSCREEN);
+}
+
+TEST_F(Keys, AKeyAlreadyDownWhenTheWindowOpensOrGetsTheFocusBackIsNoPress)
+{
+    // Escape held while the game starts; SDL reports it as pressed.
+    hgeTesting::HoldKeys({HGEK_ESCAPE});
+    RunWith(hge, [&](int frame) {
+        switch (frame) {
+        case 0: PushKey(SDL_KEYDOWN, SDLK_ESCAPE); break;
+        case 1: PushKey(SDL_KEYUP, SDLK_ESCAPE); PushKey(SDL_KEYDOWN, SDLK_ESCAPE); break;
+        case 2: {
+            // Away and back with Escape still down.
+            PushKey(SDL_KEYUP, SDLK_ESCAPE);
+            SDL_Event focus{};
+            focus.type = SDL_WINDOWEVENT;
+            focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+            SDL_PushEvent(&focus);
+            PushKey(SDL_KEYDOWN, SDLK_ESCAPE);
+            PushKey(SDL_KEYDOWN, SDLK_SPACE);
+            break;
+        }
+        default: return false;
+        }
+        return true;
+    });
+    EXPECT_EQ(keys_seen, (std::vector<int>{0, HGEK_ESCAPE, HGEK_SPACE}));
 }
 
 // ---------------------------------------------------------------- random, log
