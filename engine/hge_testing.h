@@ -2,9 +2,9 @@
 // tool writes its PNG files with SavePNG; the game never does. Everything set
 // here is chosen before System_Initiate and holds until Reset(), so that a
 // test can run the real program headless, with a virtual clock and scripted
-// keys, and look at what it drew. The window and keyboard calls near the
-// end stand in for a player at a real screen (tests of the engine's window
-// and input).
+// keys, and look at what it drew. The window, keyboard and gamepad calls
+// near the end stand in for a player at a real screen (tests of the
+// engine's window and input, and the whole-program gamepad test).
 #pragma once
 
 #include <cstdint>
@@ -94,7 +94,7 @@ bool SavePNG(const Pixels &pixels, const std::string &path);
 // Loads a PNG into pixels; empty pixels when it cannot be read.
 Pixels LoadPNG(const std::string &path);
 
-// ---------------------------------------------------------------- window, keyboard
+// ---------------------------------------------------------------- window, keyboard, gamepads
 
 // The usable area of the screen (without the desktop's panels) that the
 // window's size at start is fitted to, in place of the platform's. Headless,
@@ -109,6 +109,21 @@ void ResizeWindow(int width, int height);
 // first shows and when it gets the focus back. In place of the keyboard's
 // own state.
 void HoldKeys(const std::vector<int> &codes);
+
+// Buttons of a virtual gamepad, by position: south is A on most pads.
+enum class PadButton { South, East, West, North, Back, Start, Up, Down, Left, Right, LeftShoulder };
+
+// Plugs in a virtual gamepad (SDL's virtual joystick, as a game controller)
+// and starts the engine's gamepad support if it has not (headless, only
+// this starts it); the pad's number, or -1 when SDL cannot make one. The
+// engine sees the pad, and every change made below, at the next frame's
+// reading of the platform's events. Between System_Initiate and shutdown,
+// which unplugs every pad left.
+int PlugInPad();
+void SetPadButton(int pad, PadButton button, bool down);
+// The left stick, each axis from -1 to 1: right and down are positive.
+void SetPadStick(int pad, float x, float y);
+void UnplugPad(int pad);
 
 // Every line written to the engine's log since the last Reset (they still
 // go to standard error too).

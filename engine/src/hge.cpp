@@ -263,6 +263,8 @@ static void ChooseDrivers()
     if (seam.headless) {
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
         SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_OVERRIDE);
+        // A headless window never has the focus that gamepad events otherwise wait for.
+        SDL_SetHintWithPriority(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1", SDL_HINT_OVERRIDE);
     }
 }
 
@@ -337,6 +339,11 @@ bool HGE::System_Initiate()
 
     if (engine.settings.hide_mouse)
         SDL_ShowCursor(SDL_DISABLE);
+    // Gamepads are a bonus: without them the keyboard still plays. Headless,
+    // only a test that plugs a pad in starts them, so that no pad of the
+    // machine the tests run on takes part.
+    if (!seam.headless)
+        StartPads();
     engine.video.initiated = true;
     engine.timing.start = std::chrono::steady_clock::now();
     engine.timing.shown_frames = 0;
@@ -349,6 +356,8 @@ bool HGE::System_Initiate()
 void HGE::System_Shutdown()
 {
     FreeAllTextures();
+    ClosePads();
+    UnplugVirtualPads();
     if (engine.video.renderer) {
         SDL_DestroyRenderer(engine.video.renderer);
         engine.video.renderer = nullptr;

@@ -1,6 +1,6 @@
-// What the player presses, read once a frame into the one key Input_GetKey
-// reports, and the platform's other events (quitting, window and display
-// changes) handed on.
+// What the player presses: the keyboard and any number of gamepads, read
+// once a frame into the one key Input_GetKey reports, and the platform's
+// other events (quitting, window and display changes) handed on.
 //
 // Only a key that goes down while the window has the focus is a press. A key
 // already down when the window opens or gets the focus back reaches the
@@ -10,6 +10,14 @@
 // from the X server (hge_x11.cpp), and their presses count only once they
 // have been released.
 #include "hge_internal.h"
+
+#include <cstdlib>
+
+// A push of the left stick: past half way on an axis. It is over once the
+// stick is back within a quarter, so a stick resting near the line does not
+// flicker into a series of pushes.
+static constexpr int STICK_PUSH = 16384;
+static constexpr int STICK_REST = 8192;
 
 // ---------------------------------------------------------------- the frame's key
 
@@ -83,6 +91,77 @@ static void KeyUp(const SDL_KeyboardEvent &key)
         Held(code) = false;
 }
 
+// ---------------------------------------------------------------- gamepads
+
+bool StartPads()
+{
+    if (engine.input.pads_started)
+        return true;
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
+        engine.object->System_Log("Can't use gamepads: %s", SDL_GetError());
+        return false;
+    }
+    engine.input.pads_started = true;
+    return true;
+}
+
+void ClosePads()
+{
+    for (auto &[id, pad] : engine.input.pads)
+        SDL_GameControllerClose(pad.controller);
+    engine.input.pads.clear();
+    engine.input.pads_started = false;
+}
+
+static void PadPlugged(int device_index)
+{
+    SDL_GameController *controller = SDL_GameControllerOpen(device_index);
+    if (!controller)
+        return;
+    const SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controller));
+    auto [entry, added] = engine.input.pads.try_emplace(id);
+    // SDL counts opens: a pad reported twice is held once.
+    if (!added) {
+        SDL_GameControllerClose(controller);
+        return;
+    }
+    entry->second.controller = controller;
+}
+
+static void PadUnplugged(SDL_JoystickID id)
+{
+    auto found = engine.input.pads.find(id);
+    if (found == engine.input.pads.end())
+        return;
+    SDL_GameControllerClose(found->second.controller);
+    engine.input.pads.erase(found);
+}
+
+// One press per push of the stick past half way, none while it is held there.
+static void StickMoved(const SDL_ControllerAxisEvent &motion)
+{
+    auto found = engine.input.pads.find(motion.which);
+    if (found == engine.input.pads.end())
+        return;
+    int *pushed = nullptr;
+    if (motion.axis == SDL_CONTROLLER_AXIS_LEFTX)
+        pushed = &found->second.stick_x;
+    else if (motion.axis == SDL_CONTROLLER_AXIS_LEFTY)
+        pushed = &found->second.stick_y;
+    else
+        return;
+    int now = *pushed;
+    if (motion.value >= STICK_PUSH)
+        now = 1;
+    else if (motion.value <= -STICK_PUSH)
+        now = -1;
+    else if (std::abs(static_cast<int>(motion.value)) < STICK_REST)
+        now = 0;
+    if (now != 0 && now != *pushed)
+        Press(TranslateStickPush(motion.axis, now));
+    *pushed = now;
+}
+
 // ---------------------------------------------------------------- events
 
 static void WindowEvent(const SDL_WindowEvent &window)
@@ -104,6 +183,10 @@ void ReadEvents()
         case SDL_QUIT: engine.loop.quit = true; break;
         case SDL_KEYDOWN: KeyDown(event.key); break;
         case SDL_KEYUP: KeyUp(event.key); break;
+        case SDL_CONTROLLERDEVICEADDED: PadPlugged(event.cdevice.which); break;
+        case SDL_CONTROLLERDEVICEREMOVED: PadUnplugged(event.cdevice.which); break;
+        case SDL_CONTROLLERBUTTONDOWN: Press(TranslatePadButton(event.cbutton.button)); break;
+        case SDL_CONTROLLERAXISMOTION: StickMoved(event.caxis); break;
         case SDL_WINDOWEVENT: WindowEvent(event.window); break;
         case SDL_DISPLAYEVENT: engine.window.force_present = true; break;
         case SDL_RENDER_TARGETS_RESET:

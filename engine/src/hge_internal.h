@@ -152,12 +152,20 @@ struct EngineState {
         } output;
     } window;
 
-    // The keyboard beyond the one key of the frame.
+    // Keyboard and gamepads beyond the one key of the frame.
     struct Input {
         // Codes of keys already down when the frame loop started, the window
         // opened or it got the focus back: the platform reports them as
         // pressed then, but they count only once released and pressed again.
         std::array<bool, 256> held{};
+        struct Pad {
+            SDL_GameController *controller = nullptr;
+            // Where the left stick is pushed on each axis: -1, 0 or 1.
+            int stick_x = 0;
+            int stick_y = 0;
+        };
+        std::map<SDL_JoystickID, Pad> pads;  // by SDL's instance id
+        bool pads_started = false;
     } input;
 
     // The frame loop and the frame it runs.
@@ -202,6 +210,7 @@ struct SeamState {
     PictureSize usable_area;  // 0x0: ask the platform
     bool held_keys_set = false;
     std::vector<int> held_keys;
+    std::vector<SDL_Joystick *> pads;  // virtual pads by number, null once unplugged
     hgeTesting::Pixels window;
     std::vector<std::string> log_lines;
     int frame_count = 0;
@@ -217,6 +226,11 @@ int TranslateKey(SDL_Keycode key);
 void ForEachX11Key(const std::function<void(unsigned long x_keysym, int code)> &visit);
 // F11, or Enter with Alt: the engine's own fullscreen switch, never the game's.
 bool IsFullscreenKey(const SDL_Keysym &key);
+// The key a gamepad button stands for, or 0.
+int TranslatePadButton(int button);
+// The arrow a push of the left stick stands for (axis: SDL's; direction -1
+// or 1, right and down positive), or 0.
+int TranslateStickPush(int axis, int direction);
 
 // ---------------------------------------------------------------- hge_loop.cpp
 // Engine time in seconds: the virtual clock under the seam, else the steady clock.
@@ -226,11 +240,16 @@ void CountShownFrame();
 
 // ---------------------------------------------------------------- hge_input.cpp
 // Reads everything the platform queued since the last frame: the frame's key
-// (only the first key pressed counts), the fullscreen switch, window events
-// and quitting.
+// (only the first key or button pressed counts), gamepads coming and going,
+// the fullscreen switch, window events and quitting.
 void ReadEvents();
 // Notes the keys down now: they do not count as pressed until released.
 void NoteKeysHeld();
+// Starts SDL's gamepad support: pads already plugged in are reported as
+// plugged in at the next ReadEvents. False (and one log line) when it cannot.
+bool StartPads();
+// Closes every pad; called by System_Shutdown before SDL goes.
+void ClosePads();
 
 // ---------------------------------------------------------------- hge_x11.cpp
 // Marks the codes of the keys the X server has down now; false when the
@@ -289,3 +308,5 @@ void FreeStaging();
 // ---------------------------------------------------------------- hge_testing.cpp
 // Reads the window back just before it is presented, while CaptureWindow is on.
 void CaptureShownWindow();
+// Unplugs the virtual pads a test plugged in; called by System_Shutdown.
+void UnplugVirtualPads();

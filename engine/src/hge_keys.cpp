@@ -1,5 +1,6 @@
-// The one place where SDL's key codes become the Windows virtual-key codes
-// that Input_GetKey reports, and where the engine's own keys are named.
+// The one place where SDL's key codes and gamepad buttons become the Windows
+// virtual-key codes that Input_GetKey reports, and where the engine's own
+// keys are named.
 #include "hge_internal.h"
 
 #include <X11/keysym.h>
@@ -72,4 +73,48 @@ bool IsFullscreenKey(const SDL_Keysym &key)
 {
     return key.sym == SDLK_F11 ||
            ((key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER) && (key.mod & KMOD_ALT));
+}
+
+// ---------------------------------------------------------------- gamepads
+
+namespace {
+
+struct PadKey {
+    SDL_GameControllerButton button;
+    int code;
+};
+
+}  // namespace
+
+// The D-pad is the arrows; the face buttons by position, whatever their
+// letters on a given pad: south takes or places, east goes back, north
+// starts a match from the main menu.
+static const PadKey pad_table[] = {
+    {SDL_CONTROLLER_BUTTON_DPAD_LEFT, HGEK_LEFT},
+    {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, HGEK_RIGHT},
+    {SDL_CONTROLLER_BUTTON_DPAD_UP, HGEK_UP},
+    {SDL_CONTROLLER_BUTTON_DPAD_DOWN, HGEK_DOWN},
+    {SDL_CONTROLLER_BUTTON_A, HGEK_SPACE},
+    {SDL_CONTROLLER_BUTTON_B, HGEK_BACKSPACE},
+    {SDL_CONTROLLER_BUTTON_Y, HGEK_N},
+    {SDL_CONTROLLER_BUTTON_START, HGEK_ENTER},
+    {SDL_CONTROLLER_BUTTON_BACK, HGEK_ESCAPE},
+};
+
+int TranslatePadButton(int button)
+{
+    for (const PadKey &entry : pad_table) {
+        if (entry.button == button)
+            return entry.code;
+    }
+    return 0;
+}
+
+int TranslateStickPush(int axis, int direction)
+{
+    if (axis == SDL_CONTROLLER_AXIS_LEFTX)
+        return direction < 0 ? HGEK_LEFT : direction > 0 ? HGEK_RIGHT : 0;
+    if (axis == SDL_CONTROLLER_AXIS_LEFTY)
+        return direction < 0 ? HGEK_UP : direction > 0 ? HGEK_DOWN : 0;
+    return 0;
 }

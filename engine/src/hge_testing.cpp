@@ -4,6 +4,8 @@
 
 #include <SDL_image.h>
 
+#include <algorithm>
+
 SeamState seam;
 
 // ---------------------------------------------------------------- read-back
@@ -48,6 +50,13 @@ static hgeTesting::Pixels DrawDryWindow()
     hgeTesting::Pixels pixels = ReadRenderTarget(nullptr, output.width, output.height);
     SDL_SetRenderTarget(renderer, previous);
     return pixels;
+}
+
+void UnplugVirtualPads()
+{
+    for (int pad = 0; pad < static_cast<int>(seam.pads.size()); ++pad)
+        hgeTesting::UnplugPad(pad);
+    seam.pads.clear();
 }
 
 namespace hgeTesting {
@@ -209,6 +218,96 @@ void HoldKeys(const std::vector<int> &codes)
 {
     seam.held_keys_set = true;
     seam.held_keys = codes;
+}
+
+static SDL_GameControllerButton SdlButton(PadButton button)
+{
+    switch (button) {
+    case PadButton::South: return SDL_CONTROLLER_BUTTON_A;
+    case PadButton::East: return SDL_CONTROLLER_BUTTON_B;
+    case PadButton::West: return SDL_CONTROLLER_BUTTON_X;
+    case PadButton::North: return SDL_CONTROLLER_BUTTON_Y;
+    case PadButton::Back: return SDL_CONTROLLER_BUTTON_BACK;
+    case PadButton::Start: return SDL_CONTROLLER_BUTTON_START;
+    case PadButton::Up: return SDL_CONTROLLER_BUTTON_DPAD_UP;
+    case PadButton::Down: return SDL_CONTROLLER_BUTTON_DPAD_DOWN;
+    case PadButton::Left: return SDL_CONTROLLER_BUTTON_DPAD_LEFT;
+    case PadButton::Right: return SDL_CONTROLLER_BUTTON_DPAD_RIGHT;
+    case PadButton::LeftShoulder: return SDL_CONTROLLER_BUTTON_LEFTSHOULDER;
+    }
+    return SDL_CONTROLLER_BUTTON_INVALID;
+}
+
+// A virtual joystick with every button and axis of a game controller; SDL
+// maps each one to the controller's button or axis of the same number.
+int PlugInPad()
+{
+    if (!engine.video.initiated || !StartPads())
+        return -1;
+    SDL_VirtualJoystickDesc pad{};
+    pad.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    pad.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    pad.naxes = SDL_CONTROLLER_AXIS_MAX;
+    pad.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    pad.axis_mask = (1u << SDL_CONTROLLER_AXIS_MAX) - 1;
+    pad.button_mask = (1u << SDL_CONTROLLER_BUTTON_MAX) - 1;
+    pad.name = "virtual pad";
+    const int device = SDL_JoystickAttachVirtualEx(&pad);
+    if (device < 0)
+        return -1;
+    SDL_Joystick *joystick = SDL_JoystickOpen(device);
+    if (!joystick) {
+        SDL_JoystickDetachVirtual(device);
+        return -1;
+    }
+    seam.pads.push_back(joystick);
+    return static_cast<int>(seam.pads.size()) - 1;
+}
+
+static SDL_Joystick *Pad(int pad)
+{
+    return pad >= 0 && pad < static_cast<int>(seam.pads.size()) ? seam.pads[pad] : nullptr;
+}
+
+void SetPadButton(int pad, PadButton button, bool down)
+{
+    if (SDL_Joystick *joystick = Pad(pad))
+        SDL_JoystickSetVirtualButton(joystick, SdlButton(button), down ? 1 : 0);
+}
+
+static Sint16 AxisValue(float position)
+{
+    const float clamped = std::clamp(position, -1.0f, 1.0f);
+    return static_cast<Sint16>(clamped < 0 ? clamped * 32768.0f : clamped * 32767.0f);
+}
+
+void SetPadStick(int pad, float x, float y)
+{
+    if (SDL_Joystick *joystick = Pad(pad)) {
+        SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_LEFTX, AxisValue(x));
+        SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_LEFTY, AxisValue(y));
+    }
+}
+
+// SDL finds a virtual joystick's device index by its instance id.
+static void Detach(SDL_Joystick *joystick)
+{
+    const SDL_JoystickID id = SDL_JoystickInstanceID(joystick);
+    SDL_JoystickClose(joystick);
+    for (int device = 0; device < SDL_NumJoysticks(); ++device) {
+        if (SDL_JoystickGetDeviceInstanceID(device) == id) {
+            SDL_JoystickDetachVirtual(device);
+            return;
+        }
+    }
+}
+
+void UnplugPad(int pad)
+{
+    if (SDL_Joystick *joystick = Pad(pad)) {
+        Detach(joystick);
+        seam.pads[pad] = nullptr;
+    }
 }
 
 const std::vector<std::string> &LogLines()

@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -439,6 +440,86 @@ TEST_F(Keys, AKeyAlreadyDownWhenTheWindowOpensOrGetsTheFocusBackIsNoPress)
         return true;
     });
     EXPECT_EQ(keys_seen, (std::vector<int>{0, HGEK_ESCAPE, HGEK_SPACE}));
+}
+
+// ---------------------------------------------------------------- gamepads
+
+using hgeTesting::PadButton;
+
+TEST_F(Keys, GamepadButtonsAreTheGamesKeysOnePressAFrame)
+{
+    const int pad = hgeTesting::PlugInPad();
+    ASSERT_GE(pad, 0);
+    const std::vector<std::vector<PadButton>> pressed = {
+        {}, {PadButton::South}, {PadButton::East}, {PadButton::North}, {PadButton::Start},
+        {PadButton::Back}, {PadButton::Up}, {PadButton::Down}, {PadButton::Left}, {PadButton::Right},
+        {PadButton::LeftShoulder}, {PadButton::West},
+        // Held down: no repeat.
+        {PadButton::South}, {PadButton::South},
+        // Two at once: the first counts, the other is not kept.
+        {PadButton::East, PadButton::North}, {}};
+    RunWith(hge, [&](int frame) {
+        if (frame >= static_cast<int>(pressed.size()))
+            return false;
+        for (int b = 0; b <= static_cast<int>(PadButton::LeftShoulder); ++b) {
+            const PadButton button = static_cast<PadButton>(b);
+            const auto &now = pressed[frame];
+            hgeTesting::SetPadButton(pad, button, std::find(now.begin(), now.end(), button) != now.end());
+        }
+        return true;
+    });
+    EXPECT_EQ(keys_seen, (std::vector<int>{0, HGEK_SPACE, HGEK_BACKSPACE, HGEK_N, HGEK_ENTER,
+                                           HGEK_ESCAPE, HGEK_UP, HGEK_DOWN, HGEK_LEFT, HGEK_RIGHT, 0,
+                                           0, HGEK_SPACE, 0, HGEK_BACKSPACE, 0}));
+}
+
+TEST_F(Keys, TheLeftStickMovesOncePerPushBeyondItsDeadZone)
+{
+    const int pad = hgeTesting::PlugInPad();
+    ASSERT_GE(pad, 0);
+    const std::vector<std::pair<float, float>> stick = {
+        {0, 0},
+        {0.3f, 0},     // within the dead zone
+        {0.9f, 0},     // a push right
+        {1, 0},        // held
+        {0.4f, 0},     // eased back, not to rest
+        {0.9f, 0},     // so this is no new push
+        {0.1f, 0},     // at rest
+        {0.9f, 0},     // a new push
+        {-0.9f, 0},    // flicked across
+        {0, -0.9f},    // up
+        {0, 0.9f},     // down
+        {0.9f, 0.9f},  // right while still down
+        {0, 0}};
+    RunWith(hge, [&](int frame) {
+        if (frame >= static_cast<int>(stick.size()))
+            return false;
+        hgeTesting::SetPadStick(pad, stick[frame].first, stick[frame].second);
+        return true;
+    });
+    EXPECT_EQ(keys_seen, (std::vector<int>{0, 0, HGEK_RIGHT, 0, 0, 0, 0, HGEK_RIGHT, HGEK_LEFT, HGEK_UP,
+                                           HGEK_DOWN, HGEK_RIGHT, 0}));
+}
+
+TEST_F(Keys, UnpluggingAPadLeavesTheOtherPadAndTheKeyboardPlaying)
+{
+    const int first = hgeTesting::PlugInPad();
+    const int second = hgeTesting::PlugInPad();
+    ASSERT_GE(second, 0);
+    RunWith(hge, [&](int frame) {
+        switch (frame) {
+        case 0: break;
+        case 1: hgeTesting::SetPadButton(first, PadButton::South, true); break;
+        // Unplugged with its button down: no key, no quit.
+        case 2: hgeTesting::UnplugPad(first); break;
+        case 3: hgeTesting::SetPadButton(second, PadButton::East, true); break;
+        case 4: PressKey(SDLK_SPACE); break;
+        case 5: hgeTesting::SetPadButton(first, PadButton::North, true); break;
+        default: return false;
+        }
+        return true;
+    });
+    EXPECT_EQ(keys_seen, (std::vector<int>{0, HGEK_SPACE, 0, HGEK_BACKSPACE, HGEK_SPACE, 0}));
 }
 
 // ---------------------------------------------------------------- random, log
