@@ -377,7 +377,7 @@ struct Worth_Tables {
 
 static int Threat_Worth(int attacker, int prey)
 {
-    const int worth = THREAT_VALUE + COMBO_VALUE[Code_Combo(prey)] / 4 +
+    const int worth = THREAT_VALUE + COMBO_VALUE[Code_Combo(prey)] +
                       (Code_Combo(attacker) == FULL_COMBO - 1 ? WIN_THREAT_VALUE : 0);
     return Code_Owner(attacker) == SOLIDS ? worth : -worth;
 }
@@ -711,9 +711,10 @@ static Round_Move Think_Hard(const Round_State &state, const Computer_Random &ra
             if (score == round.score)
                 round.tied[round.ties++] = root[i].move;
         }
-        // A search cut short still counts when its first move, the best so
-        // far, kept its score or another move beat it.
-        if (searched > 0 && (!search.stopped || round.score >= result.score))
+        // A deeper search cut short still knows more than the last one: its
+        // first move was the best so far, and any move that beat it since
+        // was searched as deep.
+        if (searched > 0)
             result = round;
         if (search.stopped)
             break;

@@ -262,4 +262,28 @@ TEST_F(ComputerTest, ChoosesRealMovesAndFollowsTheRealRulesOverRandomRounds)
     EXPECT_GT(returns, 0);
 }
 
+// A cycle of stand-offs can bring a round back where it was. Told that
+// every placing but one leads where it has been, the hard computer takes
+// that one: on the first placing of a round they are all about as good.
+TEST(ComputerMemory, HardLeavesPositionsItHasSeenAlone)
+{
+    const Round_State deal = Round_Deal(SOLIDS);
+    Round_Move moves[ROUND_MAX_MOVES];
+    const int count = Round_Moves(deal, moves);
+    const Computer_Random first = [](int min, int) { return min; };
+    for (int fresh = 0; fresh < count; fresh += 4) {
+        Computer_Memory memory;
+        memory.combo_total = 0;
+        for (int i = 0; i < count; ++i) {
+            Round_State after = deal;
+            Round_Play(after, moves[i]);
+            if (i != fresh)
+                memory.seen[memory.count++] = Round_Hash(after);
+        }
+        EXPECT_EQ(Computer_Think(deal, LEVEL_HARD, first, memory), moves[fresh])
+            << "only placing " << int{moves[fresh].from} << " to " << int{moves[fresh].to}
+            << " is new";
+    }
+}
+
 }  // namespace
