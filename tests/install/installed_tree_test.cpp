@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -36,8 +37,10 @@ namespace {
 
 // How long the program runs frames before it is asked to quit.
 constexpr auto RUNNING_TIME = std::chrono::milliseconds(300);
-// Start-up is tens of milliseconds; this only bounds a hung program.
+// Start-up and quitting take tens of milliseconds; these only bound a hung
+// program, which is then killed.
 constexpr auto START_LIMIT = std::chrono::seconds(20);
+constexpr auto QUIT_LIMIT = std::chrono::seconds(10);
 
 std::string ReadText(const fs::path &path)
 {
@@ -78,6 +81,18 @@ struct ProgramRun {
     std::string log;      // everything it wrote to standard error
 };
 
+// Waits until the process ends or `limit` passes; true when it has ended.
+bool EndsBefore(pid_t pid, int *status, std::chrono::steady_clock::time_point limit,
+                const std::function<bool()> &keep_waiting = [] { return true; })
+{
+    while (keep_waiting() && std::chrono::steady_clock::now() < limit) {
+        if (waitpid(pid, status, WNOHANG) == pid)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
 // Starts `executable` in `folder` with the dummy video driver, lets it run
 // frames for a moment, asks it to quit and waits for it.
 ProgramRun RunFrom(const fs::path &executable, const fs::path &folder)
@@ -100,19 +115,14 @@ ProgramRun RunFrom(const fs::path &executable, const fs::path &folder)
         return run;
 
     int status = 0;
-    bool ended = false;
-    const auto limit = std::chrono::steady_clock::now() + START_LIMIT;
-    while (!CatchesSigterm(pid) && std::chrono::steady_clock::now() < limit) {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            ended = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (!ended) {
+    const auto now = std::chrono::steady_clock::now;
+    if (!EndsBefore(pid, &status, now() + START_LIMIT, [pid] { return !CatchesSigterm(pid); })) {
         std::this_thread::sleep_for(RUNNING_TIME);
         kill(pid, SIGTERM);
-        waitpid(pid, &status, 0);
+        if (!EndsBefore(pid, &status, now() + QUIT_LIMIT)) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
     }
     run.exited = WIFEXITED(status);
     run.exit_code = run.exited ? WEXITSTATUS(status) : -1;
@@ -187,7 +197,7 @@ TEST_F(InstalledTree, LaysOutTheExecutableItsDataADesktopEntryAndIcons)
 TEST_F(InstalledTree, StartedFromAnotherFolderFindsItsDataAndQuitsCleanly)
 {
     const ProgramRun run = RunFrom(prefix / TORVEK_INSTALL_BIN_DIR / "torvek", elsewhere);
-    EXPECT_TRUE(run.exited) << "ended by a signal";
+    EXPECT_TRUE(run.exited) << "ended by a signal: it crashed, or did not quit on SIGTERM and was killed";
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.log, "") << "the installed program complained";
 }
@@ -199,7 +209,7 @@ TEST_F(InstalledTree, WithoutItsDataFolderTheProgramNamesWhatIsMissing)
     const fs::path alone = elsewhere / "torvek";
     fs::copy_file(prefix / TORVEK_INSTALL_BIN_DIR / "torvek", alone);
     const ProgramRun run = RunFrom(alone, elsewhere);
-    EXPECT_TRUE(run.exited) << "ended by a signal";
+    EXPECT_TRUE(run.exited) << "ended by a signal: it crashed, or did not quit on SIGTERM and was killed";
     EXPECT_EQ(run.exit_code, 0);
     for (const char *file : {"Images/Background/TRVK_sky.png", "Fonts/font1.fnt"})
         EXPECT_NE(run.log.find(file), std::string::npos) << file << " not named in:\n" << run.log;
@@ -233,7 +243,7 @@ protected:
 TEST_F(UnpackedPackage, TheGameStartedFromAnotherFolderFindsItsDataAndQuitsCleanly)
 {
     const ProgramRun run = RunFrom(root / "usr/games/torvek", elsewhere);
-    EXPECT_TRUE(run.exited) << "ended by a signal";
+    EXPECT_TRUE(run.exited) << "ended by a signal: it crashed, or did not quit on SIGTERM and was killed";
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.log, "") << "the packaged program complained";
 }
