@@ -55,6 +55,7 @@ struct BareSdlFrame::Sdl {
     Call Prepare(const hgeQuad &quad, bool onto_window) const;
     void Issue(const Call &call);
     void ShowTarget(const Call &call);
+    void FillBars();
     void DrawScenes();
 
     WindowBlit blit;
@@ -65,6 +66,10 @@ struct BareSdlFrame::Sdl {
     SDL_Texture *staging = nullptr;
     HTARGET target_handle = 0;
     int target_width = 0, target_height = 0;
+    // Where the target goes on the window: the largest whole multiple that
+    // fits, centred.
+    SDL_Rect picture{};
+    int window_width = 0, window_height = 0;
     std::map<HTEXTURE, Texture> textures;
     std::vector<Call> target_calls;
     std::vector<Call> window_calls;
@@ -113,12 +118,14 @@ bool BareSdlFrame::Sdl::Open(const RecordedFrame &frame)
     renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_TARGETTEXTURE);
     if (!renderer)
         return false;
-    SDL_RenderSetLogicalSize(renderer, frame.window_width, frame.window_height);
-    SDL_RenderSetIntegerScale(renderer, SDL_TRUE);
-
     target_handle = frame.target;
     target_width = frame.target_width;
     target_height = frame.target_height;
+    window_width = frame.window_width;
+    window_height = frame.window_height;
+    const int multiple = std::min(window_width / target_width, window_height / target_height);
+    picture = {(window_width - multiple * target_width) / 2, (window_height - multiple * target_height) / 2,
+               multiple * target_width, multiple * target_height};
     target = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
                                target_width, target_height);
     if (!target)
@@ -187,8 +194,14 @@ BareSdlFrame::Sdl::Call BareSdlFrame::Sdl::Prepare(const hgeQuad &quad, bool ont
     if (quad.blend & BLEND_COLORADD)
         call.modulation.r = call.modulation.g = call.modulation.b = 255;
     call.blend = (quad.blend & BLEND_ALPHABLEND) ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_ADD;
-    if (onto_window && quad.tex == target_handle)
+    if (onto_window && quad.tex == target_handle) {
         call.blend = SDL_BLENDMODE_NONE;
+        call.source = {0, 0, target_width, target_height};
+        call.target = {static_cast<float>(picture.x), static_cast<float>(picture.y),
+                       static_cast<float>(picture.w), static_cast<float>(picture.h)};
+        call.texture = target;
+        return call;
+    }
 
     if (texture.texture && one_colour && axis_aligned) {
         const float u0 = ClampUnit(v[0].tx), u1 = ClampUnit(v[1].tx);
@@ -252,6 +265,22 @@ void BareSdlFrame::Sdl::ShowTarget(const Call &call)
     SDL_RenderCopyF(renderer, staging, &call.source, &call.target);
 }
 
+// Black around the picture, and only there: the picture covers the rest.
+void BareSdlFrame::Sdl::FillBars()
+{
+    const int right = picture.x + picture.w, bottom = picture.y + picture.h;
+    const SDL_Rect bars[4] = {{0, 0, window_width, picture.y},
+                              {0, bottom, window_width, window_height - bottom},
+                              {0, picture.y, picture.x, picture.h},
+                              {right, picture.y, window_width - right, picture.h}};
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    for (const SDL_Rect &bar : bars) {
+        if (bar.w > 0 && bar.h > 0)
+            SDL_RenderFillRect(renderer, &bar);
+    }
+}
+
 void BareSdlFrame::Sdl::DrawScenes()
 {
     SDL_SetRenderTarget(renderer, target);
@@ -260,8 +289,13 @@ void BareSdlFrame::Sdl::DrawScenes()
     for (const Call &call : target_calls)
         Issue(call);
     SDL_SetRenderTarget(renderer, nullptr);
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 0);
-    SDL_RenderClear(renderer);
+    // Plain code clears the whole window; the engine's way fills the bars.
+    if (blit == WindowBlit::Plain) {
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 0);
+        SDL_RenderClear(renderer);
+    } else {
+        FillBars();
+    }
     for (const Call &call : window_calls) {
         if (call.texture == target)
             ShowTarget(call);

@@ -1,8 +1,9 @@
 // The baseline of the frame benchmarks: a frame written directly against SDL
 // that draws the quads the program drew in one frame, into a target of the
-// same size and then onto a window of the same size, with the renderer
-// settings the engine uses. Everything that can be worked out before the
-// frame (source and destination rectangles, blend modes, textures) is.
+// same size and then onto a window of the same size, at the largest whole
+// multiple that fits, centred, with the renderer settings the engine uses.
+// Everything that can be worked out before the frame (source and
+// destination rectangles, blend modes, textures) is.
 // SDL stays inside bare_sdl.cpp: the rest of the benchmarks see the engine only.
 #pragma once
 
@@ -14,8 +15,9 @@ namespace bench {
 
 // How the finished virtual screen reaches the window.
 enum class WindowBlit {
-    Plain,    // stretched straight from the target texture
-    Staging,  // copied into a texture of the window's format first, as the engine does
+    Plain,    // the window cleared, the target stretched straight from its texture
+    Staging,  // black bars, the target copied into a texture of the window's
+              // format first and stretched from there, as the engine does
 };
 
 class BareSdlFrame {

@@ -8,6 +8,7 @@
 #include "board.h"
 #include "main.h"
 #include "match.h"
+#include "message.h"
 #include "pieces.h"
 #include "turns.h"
 
@@ -81,11 +82,31 @@ const char *PositionName(Position position)
     case Position::Placing: return "placing";
     case Position::Fighting: return "fighting";
     case Position::Capture: return "capture";
+    case Position::Message: return "message";
     }
     return "";
 }
 
-bool RunInPosition(Position position, const std::function<bool()> &steady)
+std::string PositionName(Position position, WindowSize window)
+{
+    std::string name = PositionName(position);
+    const WindowSize game;
+    if (window.width != game.width || window.height != game.height)
+        name += "@" + std::to_string(window.width) + "x" + std::to_string(window.height);
+    return name;
+}
+
+// An announcement rising over the match for good: a new one whenever the
+// last has stopped.
+static void KeepAMessageRising()
+{
+    if (message_bag.empty() || message_bag.front()->Get_Y() <= MESSAGE_STOP_Y) {
+        Clear_Messages();
+        Announce("Fightin' time!");
+    }
+}
+
+bool RunInPosition(Position position, const std::function<bool()> &steady, WindowSize window)
 {
     EnterDataFolder();
     hgeTesting::Reset();
@@ -99,11 +120,16 @@ bool RunInPosition(Position position, const std::function<bool()> &steady)
     bool reached = false;
     bool match_set_up = false;
     float frozen_time = 0.0f;
+    const WindowSize game;
     hgeTesting::SetFrameHook([&](int frame) {
+        if (frame == 0 && (window.width != game.width || window.height != game.height))
+            hgeTesting::ResizeWindow(window.width, window.height);
         if (reached) {
             // A frozen clock holds the capture at its first step for good.
             if (position == Position::Capture)
                 hgeTesting::SetTime(frozen_time - FRAME_STEP);
+            if (position == Position::Message)
+                KeepAMessageRising();
             return steady();
         }
         if (frame >= FRAME_LIMIT)
@@ -113,12 +139,15 @@ bool RunInPosition(Position position, const std::function<bool()> &steady)
             reached = frame >= TITLE_SETTLE_FRAMES;
             break;
         case Position::Placing:
+        case Position::Message:
             // Solids to move, choosing a hand piece: the first match frame on.
             if (InMatch() && hgeTesting::PendingKeys() == 0 && !match_set_up) {
                 match_set_up = true;
                 game_turn = SOLIDS;
             } else if (match_set_up) {
                 reached = true;
+                if (position == Position::Message)
+                    KeepAMessageRising();
             }
             break;
         case Position::Fighting:
@@ -184,7 +213,7 @@ static std::vector<TextureFile> ProgramTextures()
     return files;
 }
 
-RecordedFrame RecordFrame(Position position)
+RecordedFrame RecordFrame(Position position, WindowSize window)
 {
     RecordedFrame record;
     bool recording = false;
@@ -203,10 +232,10 @@ RecordedFrame RecordFrame(Position position)
         record.target = t_window_main;
         record.target_width = hge->Texture_GetWidth(t_window_main);
         record.target_height = hge->Texture_GetHeight(t_window_main);
-        record.window_width = hge->System_GetState(HGE_SCREENWIDTH);
-        record.window_height = hge->System_GetState(HGE_SCREENHEIGHT);
+        record.window_width = record.window.width;
+        record.window_height = record.window.height;
         return true;
-    });
+    }, window);
     return record;
 }
 

@@ -3,7 +3,8 @@
 # measurement of BENCHMARKS.md: frame cost beside bare SDL and heap
 # allocations, the program's own code per frame, start-up time and peak
 # memory headless, and, when Xvfb and xdotool are installed, start-up, frame
-# rate and CPU share under an X server of its own.
+# rate and CPU share under an X server of its own; with openbox also frame
+# rate and CPU share fullscreen on 1920x1080 and 3840x2160 screens.
 #
 #   bench/run.sh [BUILD_FOLDER]      (default: build-bench)
 set -euo pipefail
@@ -13,7 +14,7 @@ build="${1:-$root/build-bench}"
 repetitions="${TORVEK_BENCH_REPETITIONS:-5}"
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build "$build" -j2 --target torvek torvek_bench torvek_layer_bench torvek_measure
+cmake --build "$build" -j2 --target torvek torvek_bench torvek_layer_bench torvek_measure torvek_rising
 
 echo "== machine"
 grep -m1 'model name' /proc/cpuinfo
@@ -35,19 +36,48 @@ if ! command -v Xvfb > /dev/null || ! command -v xdotool > /dev/null; then
     echo "== Xvfb or xdotool missing: no measurements under X"
     exit 0
 fi
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x1024x24 > /dev/null 2>&1 &
-xvfb=$!
-trap 'kill "$xvfb" 2> /dev/null || true' EXIT
-for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
-    sleep 0.1
-done
+# Starts Xvfb with a screen of the given size on a free display, and openbox
+# on it when asked (without a window manager SDL's desktop fullscreen does
+# not take effect on X11); sets `display`.
+servers=()
+trap 'kill "${servers[@]}" 2> /dev/null || true' EXIT
+start_x() {
+    display=99
+    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+        display=$((display + 1))
+    done
+    Xvfb ":$display" -screen 0 "$1x24" > /dev/null 2>&1 &
+    servers+=($!)
+    for _ in $(seq 50); do
+        [ -e "/tmp/.X11-unix/X$display" ] && break
+        sleep 0.1
+    done
+    if [ "${2:-}" = wm ]; then
+        DISPLAY=":$display" openbox > /dev/null 2>&1 &
+        servers+=($!)
+        sleep 1
+    fi
+}
 
+start_x 1280x1024
 echo "== start-up, under Xvfb"
 DISPLAY=":$display" "$build/bench/torvek_measure" startup --runs 20 "$build/torvek" | tail -3
 echo "== frame rate and CPU share under Xvfb (20 s each)"
 DISPLAY=":$display" "$build/bench/torvek_measure" pacing --seconds 20 --match "$build/torvek"
+
+if ! command -v openbox > /dev/null; then
+    echo "== openbox missing: no fullscreen measurements"
+    exit 0
+fi
+for screen in 1920x1080 3840x2160; do
+    start_x "$screen" wm
+    echo "== fullscreen on a $screen screen: an announcement rising in every frame (20 s each)"
+    DISPLAY=":$display" "$build/bench/torvek_measure" pacing --seconds 20 --match \
+        "$build/bench/torvek_rising" --fullscreen
+    echo "== the same, every frame drawn in full"
+    DISPLAY=":$display" "$build/bench/torvek_measure" pacing --seconds 20 --match \
+        "$build/bench/torvek_rising" --redraw-every-frame --fullscreen
+    echo "== fullscreen on a $screen screen: the title and a match at rest"
+    DISPLAY=":$display" "$build/bench/torvek_measure" pacing --seconds 20 --match \
+        "$build/torvek" --fullscreen
+done

@@ -89,3 +89,13 @@ STAND_IN(0, SDL_RenderGeometry,
           int num_vertices, const int *indices, int num_indices),
          ARGS(renderer, texture, vertices, num_vertices, indices, num_indices))
 STAND_IN(, SDL_RenderPresent, (SDL_Renderer * renderer), ARGS(renderer))
+STAND_IN(0, SDL_RenderFillRect, (SDL_Renderer * renderer, const SDL_Rect *rect), ARGS(renderer, rect))
+STAND_IN(0, SDL_RenderFillRects, (SDL_Renderer * renderer, const SDL_Rect *rects, int count),
+         ARGS(renderer, rects, count))
+STAND_IN(0, SDL_RenderSetClipRect, (SDL_Renderer * renderer, const SDL_Rect *rect),
+         ARGS(renderer, rect))
+// The window's picture read back to find what changed: left as it was, so
+// nothing seems to have changed.
+STAND_IN(0, SDL_RenderReadPixels,
+         (SDL_Renderer * renderer, const SDL_Rect *rect, Uint32 format, void *pixels, int pitch),
+         ARGS(renderer, rect, format, pixels, pitch))

@@ -3,13 +3,14 @@
 // library preloaded (probe.cpp), which notes its presents and frames in a
 // shared file; CPU time comes from /proc, peak resident memory from wait4.
 //
-//   torvek_measure startup [--runs N] PROGRAM
+//   torvek_measure startup [--runs N] PROGRAM [ARGUMENTS...]
 //       N runs (20 by default): from just before the process is started to
 //       the return of its first SDL_RenderPresent; then SIGTERM.
-//   torvek_measure pacing [--seconds S] [--warmup S] [--match] PROGRAM
+//   torvek_measure pacing [--seconds S] [--warmup S] [--match] PROGRAM [ARGUMENTS...]
 //       frames per second and CPU share of one core over S seconds (20) on
 //       the title screen, and with --match again after Enter and N (sent with
 //       xdotool, so under an X server only) during a match.
+// The arguments go to the program (--fullscreen, say).
 //
 // The environment (DISPLAY, SDL_VIDEODRIVER) is handed on: run it under Xvfb
 // or with SDL_VIDEODRIVER=dummy.
@@ -60,7 +61,7 @@ void Sleep(double seconds)
 // A started program with the probe in it.
 class Probed {
 public:
-    explicit Probed(const std::string &program)
+    Probed(const std::string &program, const std::vector<std::string> &arguments)
     {
         char pattern[] = "/tmp/torvek-probe-XXXXXX";
         int file = mkstemp(pattern);
@@ -83,7 +84,11 @@ public:
         if (pid == 0) {
             setenv("LD_PRELOAD", probe.c_str(), 1);
             setenv(TORVEK_PROBE_FILE, path.c_str(), 1);
-            execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
+            std::vector<char *> argv = {const_cast<char *>(program.c_str())};
+            for (const std::string &argument : arguments)
+                argv.push_back(const_cast<char *>(argument.c_str()));
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
             _exit(127);
         }
     }
@@ -190,14 +195,14 @@ double Median(std::vector<double> values)
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-int Startup(int runs, const std::string &program)
+int Startup(int runs, const std::string &program, const std::vector<std::string> &arguments)
 {
     std::vector<double> times, cpu_times;
     long peak_kb = 0;
     for (int run = 0; run < runs; ++run) {
         if (run > 0)
             Sleep(SETTLE_SECONDS);
-        Probed probed(program);
+        Probed probed(program, arguments);
         if (!probed.WaitForFirstPresent()) {
             std::fprintf(stderr, "run %d: no frame was presented\n", run + 1);
             return 1;
@@ -237,9 +242,10 @@ void Window(const Probed &probed, const char *name, double seconds)
                 (presents1 - presents0) / frame_span, 100.0 * (cpu1 - cpu0) / wall);
 }
 
-int Pacing(double seconds, double warmup, bool match, const std::string &program)
+int Pacing(double seconds, double warmup, bool match, const std::string &program,
+           const std::vector<std::string> &arguments)
 {
-    Probed probed(program);
+    Probed probed(program, arguments);
     if (!probed.WaitForFirstPresent()) {
         std::fprintf(stderr, "no frame was presented\n");
         return 1;
@@ -248,9 +254,10 @@ int Pacing(double seconds, double warmup, bool match, const std::string &program
     Window(probed, "title screen", seconds);
     if (match) {
         // Enter on the title, N on the main menu; the window has no window
-        // manager to give it focus, so xdotool gives it.
+        // manager to give it focus, so xdotool gives it. The window takes
+        // its title from the executable: torvek, or torvek_rising.
         const int sent = std::system(
-            "xdotool search --sync --name '^torvek$' windowfocus --sync "
+            "xdotool search --sync --name '^torvek' windowfocus --sync "
             "key --delay 300 Return n");
         if (sent != 0) {
             std::fprintf(stderr, "xdotool could not send the keys\n");
@@ -268,8 +275,9 @@ int Pacing(double seconds, double warmup, bool match, const std::string &program
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: torvek_measure startup [--runs N] PROGRAM\n"
-                 "       torvek_measure pacing [--seconds S] [--warmup S] [--match] PROGRAM\n");
+                 "usage: torvek_measure startup [--runs N] PROGRAM [ARGUMENTS...]\n"
+                 "       torvek_measure pacing [--seconds S] [--warmup S] [--match] PROGRAM "
+                 "[ARGUMENTS...]\n");
     return 2;
 }
 
@@ -284,8 +292,11 @@ int main(int argc, char **argv)
     double seconds = 20, warmup = 3;
     bool match = false;
     int index = 2;
-    for (; index < argc - 1; ++index) {
+    for (; index < argc && std::string(argv[index]).rfind("--", 0) == 0; ++index) {
         const std::string option = argv[index];
+        const bool valued = option == "--runs" || option == "--seconds" || option == "--warmup";
+        if (valued && index + 1 >= argc)
+            return Usage();
         if (option == "--runs")
             runs = std::atoi(argv[++index]);
         else if (option == "--seconds")
@@ -297,12 +308,13 @@ int main(int argc, char **argv)
         else
             return Usage();
     }
-    if (index != argc - 1 || runs <= 0 || seconds <= 0)
+    if (index >= argc || runs <= 0 || seconds <= 0)
         return Usage();
     const std::string program = fs::absolute(argv[index]).string();
+    const std::vector<std::string> arguments(argv + index + 1, argv + argc);
     if (command == "startup")
-        return Startup(runs, program);
+        return Startup(runs, program, arguments);
     if (command == "pacing")
-        return Pacing(seconds, warmup, match, program);
+        return Pacing(seconds, warmup, match, program, arguments);
     return Usage();
 }
