@@ -42,13 +42,14 @@ static const char USAGE[] =
     "  --version        show the version and exit\n"
     "\n"
     "Keys:\n"
-    "  Enter            on the title screen: on to the menu\n"
-    "  N, I, K          on the menu: start a match, options, credits\n"
-    "  Left, Right      choose a piece in the hand, or a cell\n"
-    "  Up, Down         a row back or forward on the board\n"
-    "  Space            take that piece; place it there, or capture there\n"
-    "  Backspace        back to choosing what moves\n"
-    "  Escape           back from options and credits; else quit\n";
+    "  Enter            on the title screen: on to the menu; pad: Start\n"
+    "  N, I, K          on the menu: start a match, options, credits; pad: Y is N\n"
+    "  Left, Right      choose a piece in the hand, or a cell; pad: D-pad, stick\n"
+    "  Up, Down         a row back or forward on the board; pad: D-pad, stick\n"
+    "  Space            take that piece; place it there, or capture there; pad: A\n"
+    "  Backspace        back to choosing what moves; pad: B\n"
+    "  Escape           back from options and credits; else quit; pad: Back\n"
+    "  F11, Alt+Enter   fullscreen, or back to the window\n";
 
 // What the command line asks for; without options, the game as it always was.
 struct Options {
