@@ -364,6 +364,9 @@ constexpr int COMBO_VALUE[COMBO_LEVELS] = {0, 12, 30, 60, 0};
 constexpr int THREAT_VALUE = 14;
 // ... and more when the capture would be a full combo.
 constexpr int WIN_THREAT_VALUE = 80;
+// A piece beside an empty cell, when the other side holds the type that
+// beats it: one placing away from a threat, more so the more combo it carries.
+constexpr int EXPOSED_VALUE = 6;
 // Pieces in hand keep the choice of where to go.
 constexpr int HAND_BONUS = 4;
 
@@ -373,6 +376,8 @@ struct Worth_Tables {
     int cell[CELL_CODES];
     int hand[HAND_KINDS];
     int pair[CELL_CODES][CELL_CODES];
+    int exposed[CELL_CODES];     // a piece that could be attacked from an empty cell
+    int captor_bit[CELL_CODES];  // 1 << the type that captures the piece
 };
 
 static int Threat_Worth(int attacker, int prey)
@@ -391,6 +396,11 @@ static Worth_Tables Make_Worth()
     }
     for (int kind = 0; kind < HAND_KINDS; ++kind)
         worth.hand[kind] = PIECE_VALUE + HAND_BONUS + COMBO_VALUE[kind % COMBO_LEVELS];
+    for (int code = 1; code < CELL_CODES; ++code) {
+        const int value = EXPOSED_VALUE + COMBO_VALUE[Code_Combo(code)] / 2;
+        worth.exposed[code] = Code_Owner(code) == SOLIDS ? value : -value;
+        worth.captor_bit[code] = 1 << Enemy_Of(Code_Type(code));
+    }
     for (int a = 1; a < CELL_CODES; ++a)
         for (int b = 1; b < CELL_CODES; ++b)
             worth.pair[a][b] = CAPTURES[a][b]   ? Threat_Worth(a, b)
@@ -409,8 +419,23 @@ static int Evaluate(const Round_State &state)
         solids += WORTH.cell[code];
     for (const Cell_Pair &edge : EDGES)
         solids += WORTH.pair[state.cell[edge.a]][state.cell[edge.b]];
-    for (int kind = 0; kind < HAND_KINDS; ++kind)
+    int in_hand[SIDES] = {0, 0};  // a bit for each type the side could place
+    for (int kind = 0; kind < HAND_KINDS; ++kind) {
         solids += (state.hand[SOLIDS][kind] - state.hand[STRIPES][kind]) * WORTH.hand[kind];
+        in_hand[SOLIDS] |= (state.hand[SOLIDS][kind] != 0) << (kind / COMBO_LEVELS);
+        in_hand[STRIPES] |= (state.hand[STRIPES][kind] != 0) << (kind / COMBO_LEVELS);
+    }
+    // Pieces beside an empty cell where the other side could place what beats them.
+    for (int cell = 0; cell < BOARD_CELLS; ++cell) {
+        if (state.cell[cell] != 0)
+            continue;
+        const Neighbour_List &around = NEIGHBOURS_OF[cell];
+        for (int i = 0; i < around.count; ++i) {
+            const int code = state.cell[around.cells[i]];
+            if (code != 0 && (in_hand[PARTS.owner[code] ^ 1] & WORTH.captor_bit[code]))
+                solids -= WORTH.exposed[code];
+        }
+    }
     return state.turn == SOLIDS ? solids : -solids;
 }
 
@@ -608,7 +633,9 @@ struct Search {
             Pick_Next(moves, keys, i, count);
             Round_State child = state;
             Round_Play(child, moves[i]);
-            const int score = Child(state, child, depth - 1, alpha, beta, ply + 1);
+            // A forced move costs no depth: the lines that matter run on.
+            const int next_depth = count == 1 ? depth : depth - 1;
+            const int score = Child(state, child, next_depth, alpha, beta, ply + 1);
             if (stopped)
                 break;
             if (score > best) {
