@@ -132,9 +132,6 @@ void Human_Attack()
     Act_On_Key(PHASE_FIGHTING);
 }
 
-// The computer shows each step of its move this long before the next one.
-constexpr float COMPUTER_SHOW_SECONDS = 0.5f;
-
 static bool computer_choosing = false;
 static Computer_Choice computer_choice;
 static float computer_step_shown_at = 0.0f;
@@ -162,19 +159,22 @@ void Computer_Turn()
         Show_Computer_Step();
         return;
     }
-    if (hge->Timer_GetTime() < computer_step_shown_at + COMPUTER_SHOW_SECONDS)
+    if (hge->Timer_GetTime() < computer_step_shown_at + COMPUTER_STEP_SECONDS)
         return;
+    // A step the rules refuse drops the choice: it is made afresh in the next frame.
+    computer_choosing = false;
     if (turn_phase == CHOOSING_WHAT) {
         if (placing)
             Choose_Hand_Piece();
         else
             Choose_Attacker();
+        if (turn_phase != CHOOSING_WHERE)
+            return;
         selection[1] = computer_choice.to;
+        computer_choosing = true;
         Show_Computer_Step();
         return;
     }
-    // A choice the rules refuse is chosen afresh in the next frame.
-    computer_choosing = false;
     if (placing)
         Confirm_Placing();
     else

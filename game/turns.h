@@ -25,8 +25,10 @@ void Human_Place();
 void Human_Attack();
 
 // Called by Game, in place of the two above, for a side the computer plays.
-// The computer's choice is shown with the markers, what moves for about half
-// a second and then where, and is then confirmed as Space confirms it.
+// The computer's choice is shown with the markers, what moves for
+// COMPUTER_STEP_SECONDS and then where, and is then confirmed as Space
+// confirms it.
 void Computer_Turn();
+constexpr float COMPUTER_STEP_SECONDS = 0.5f;
 // Drops a choice the computer is still showing: a win has dealt a new round.
 void Forget_Computer_Choice();

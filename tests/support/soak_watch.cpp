@@ -167,31 +167,48 @@ std::string Match_Watch::Check_Match()
     return Check_Scores();
 }
 
-// Each step of a computer's move is shown for half a second, and frames come
-// at most two seconds apart: a computer side to move whose turn has not
-// moved on for longer than this is stuck.
-constexpr float COMPUTER_STUCK_SECONDS = 3.0f;
-constexpr int COMPUTER_STUCK_FRAMES = 3;
+// A computer's turn shows what moves, then where, each for a set time, and
+// then plays: its cursors change at most twice before its move starts, and
+// never stand still once their time is over.
+constexpr int COMPUTER_TURN_CHANGES = 2;
+// Frame times are whole 64ths of a second: a hair more than the step.
+constexpr float COMPUTER_STEP_TOLERANCE = 1.0f / 64;
+
+static bool Computer_Choice_Legal()
+{
+    const int from = selection[0], to = selection[1];
+    if (game_phase == 1)
+        return Capturable(from, to, game_turn);
+    return from >= 0 && from < opponent[game_turn]->Get_HandSize() && to >= 0 &&
+           to < BOARD_CELLS && !board_array[to];
+}
 
 std::string Match_Watch::Check_Computer_Moves()
 {
     if (!message_bag.empty() || transition != TRANS_NONE || opponent[game_turn]->Get_Human()) {
-        computer_waits_in.clear();
+        computer_cursors.clear();
         return "";
     }
     std::ostringstream state;
-    state << game_turn << game_phase << turn_phase << ' ' << selection[0] << ',' << selection[1];
+    state << "side " << game_turn << " phase " << game_phase << " step " << turn_phase
+          << " cursors " << selection[0] << ',' << selection[1];
     const float now = hge->Timer_GetTime();
-    if (state.str() != computer_waits_in) {
-        computer_waits_in = state.str();
-        computer_waits_since = now;
-        computer_wait_frames = 0;
+    if (computer_cursors.empty() || state.str() != computer_cursors) {
+        if (computer_cursors.empty())
+            computer_changes = 0;
+        else if (++computer_changes > COMPUTER_TURN_CHANGES)
+            return "the computer keeps changing its choice without moving (" + state.str() + ")";
+        computer_cursors = state.str();
+        computer_cursors_since = -1;
+        if (turn_phase == 1 && !Computer_Choice_Legal())
+            return "the computer chose a move the rules refuse (" + state.str() + ")";
         return "";
     }
-    if (++computer_wait_frames > COMPUTER_STUCK_FRAMES &&
-        now - computer_waits_since > COMPUTER_STUCK_SECONDS)
+    if (computer_cursors_since < 0)
+        computer_cursors_since = now;
+    else if (now > computer_cursors_since + COMPUTER_STEP_SECONDS + COMPUTER_STEP_TOLERANCE)
         return "the computer side to move has done nothing for " +
-               std::to_string(now - computer_waits_since) + " s (" + computer_waits_in + ")";
+               std::to_string(now - computer_cursors_since) + " s (" + computer_cursors + ")";
     return "";
 }
 

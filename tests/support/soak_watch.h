@@ -76,10 +76,12 @@ private:
     Previous previous;
     bool started = false;
     float first_time = 0;
-    // The last turn state seen while a computer side was to move, and since when.
-    std::string computer_waits_in;
-    float computer_waits_since = 0;
-    int computer_wait_frames = 0;
+    // While a computer side is to move: its cursors as last seen, the time
+    // of the first frame that ran the rules with them (negative until one
+    // has), and how often they changed in this turn.
+    std::string computer_cursors;
+    float computer_cursors_since = -1;
+    int computer_changes = 0;
 };
 
 // The key a player who knows the rules would press now to bring the turn
