@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstddef>
 #include <cstring>
 
@@ -469,11 +468,9 @@ constexpr int REPEAT_FILTER = 4096;
 // but never before a capture to full combo or a better capture.
 constexpr int HISTORY_LIMIT = 1000;
 
-using Clock = std::chrono::steady_clock;
-
 struct Search {
     Search(const Round_State &root, const Computer_Memory &memory, const Computer_Limits &limits)
-        : limits(limits), start(Clock::now()), root_side(root.turn)
+        : limits(limits), root_side(root.turn)
     {
         std::memset(repeat_filter, 0, sizeof repeat_filter);
         std::memset(history, 0, sizeof history);
@@ -507,16 +504,7 @@ struct Search {
         return false;
     }
 
-    bool Out_Of_Budget()
-    {
-        if (nodes >= limits.nodes)
-            return true;
-        if (std::chrono::duration<double>(Clock::now() - start).count() >= limits.seconds) {
-            clock_cut = true;
-            return true;
-        }
-        return false;
-    }
+    bool Out_Of_Budget() const { return nodes >= limits.nodes; }
 
     int Order_Score(const Round_State &state, Round_Move move) const
     {
@@ -673,11 +661,9 @@ struct Search {
     }
 
     const Computer_Limits &limits;
-    Clock::time_point start;
     int root_side;
     long nodes = 0;
     bool stopped = false;
-    bool clock_cut = false;
     bool depth_cut = false;
     uint64_t path[MAX_PLY + 1];
     uint64_t remembered_keys[Computer_Memory::SIZE];
@@ -758,7 +744,6 @@ static Round_Move Think_Hard(const Round_State &state, const Computer_Random &ra
     if (stats) {
         stats->nodes = search.nodes;
         stats->exact = exact;
-        stats->clock_cut = search.clock_cut;
     }
     if (count == 1)
         return moves[0];
@@ -839,9 +824,17 @@ Round_Move Computer_Think(const Round_State &state, int level, const Computer_Ra
     return move;
 }
 
+// What each side's computer remembers of the round it plays.
+static Computer_Memory memories[SIDES];
+
+void Forget_Computer_Memories()
+{
+    for (Computer_Memory &memory : memories)
+        memory = Computer_Memory();
+}
+
 Computer_Choice Computer_Move(int side)
 {
-    static Computer_Memory memories[SIDES];
     Round_State state = Read_Game(side);
     Round_Settle(state);
     const Computer_Random random = [](int min, int max) { return hge->Random_Int(min, max); };

@@ -28,6 +28,8 @@ struct Computer_Choice {
 // choices come from hge->Random_Int. Only for a side to move that has a move
 // of the current phase: a piece in hand and an empty cell, or a capture.
 Computer_Choice Computer_Move(int side);
+// Both sides' computers forget the positions they have seen, as at program start.
+void Forget_Computer_Memories();
 
 // ---------------------------------------------------------------------------
 // A round in a few bytes: what the computer searches and the arena plays.
@@ -104,18 +106,17 @@ struct Computer_Memory {
     int combo_total = -1;  // the round's progress when the first entry was made
 };
 
-// How much a hard search may cost. The nodes make it repeatable; the clock
-// is only a guard that keeps a frame from waiting.
+// How much a hard search may cost, counted in positions rather than time so
+// that the same position and seed always give the same move; 20,000 take a
+// few milliseconds here.
 struct Computer_Limits {
     long nodes = 20000;
-    double seconds = 0.030;
 };
 
 struct Computer_Stats {
     long nodes = 0;
     int depth = 0;           // the last search depth completed (hard)
     bool exact = false;      // the search saw every line to its end
-    bool clock_cut = false;  // the clock stopped the search before the node budget did
 };
 
 // The computer's move in a settled position with a move to make.

@@ -20,6 +20,7 @@ void Reset_Game_State()
     Set_Selection(PLACING_CURSORS);
     Reset_Transition();
     Forget_Computer_Choice();
+    Forget_Computer_Memories();
     Clear_Messages();
     Reset_Menu();
     Reset_Sun();

@@ -61,7 +61,6 @@ struct Player_Record {
     Brain brain = RANDOM;
     int wins = 0;
     std::vector<double> move_ms;
-    int clock_cuts = 0;
 };
 
 static Round_Move Pick_Random(const Round_State &state, const Computer_Random &random)
@@ -118,7 +117,6 @@ static Round_Move Pick(Player_Record &player, const Round_State &state, Arena_Ra
     }
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
     player.move_ms.push_back(took.count());
-    player.clock_cuts += stats.clock_cut;
     return move;
 }
 
@@ -179,9 +177,6 @@ static void Play_Pairing(Brain a, Brain b, int rounds, uint64_t seed, const Comp
                 players[1].move_ms.empty()
                     ? 0.0
                     : *std::max_element(players[1].move_ms.begin(), players[1].move_ms.end()));
-    const int cuts = players[0].clock_cuts + players[1].clock_cuts;
-    if (cuts > 0)
-        std::printf("; %d searches stopped by the clock", cuts);
     std::printf("\n");
     std::fflush(stdout);
 }

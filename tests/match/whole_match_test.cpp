@@ -148,6 +148,8 @@ TEST(WholeMatch, TheComputerPlaysBothSidesThroughRoundsByItself)
     Options options;
     options.command_line = "--computer both";
     options.step = 1.0f / 8;
+    // Rounds between equals are long: every move takes seconds to show and play.
+    options.max_seconds = 3600;
     soak::Match_Watch watch;
     std::string problem;
     const auto records = Play(options, [&](const Record &r) {

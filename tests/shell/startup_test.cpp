@@ -73,7 +73,8 @@ TEST(StartUp, QuittingMidRoundFreesHandsAndCellsOnce)
 }
 
 // What every frame drew, quad by quad, as text that two runs can be compared by.
-static std::vector<std::string> Frames_Drawn(const std::vector<int> &keys)
+static std::vector<std::string> Frames_Drawn(const std::vector<int> &keys,
+                                             const std::string &command_line = "")
 {
     std::vector<std::string> frames;
     hgeTesting::RecordQuads(true);
@@ -86,7 +87,7 @@ static std::vector<std::string> Frames_Drawn(const std::vector<int> &keys)
         frames.push_back(drawn);
         hgeTesting::ClearQuads();
         return false;
-    });
+    }, 1, 0.0f, command_line);
     hgeTesting::Reset();
     return frames;
 }
@@ -101,6 +102,14 @@ TEST(StartUp, ASecondRunInOneProcessStartsAsTheFirst)
     // Escape ends the program before its frame is drawn.
     ASSERT_EQ(first.size(), keys.size() - 1);
     EXPECT_EQ(second, first);
+
+    // The computer too plays its second run as its first, whatever it
+    // remembered of the first: the placings of its first round.
+    std::vector<int> watching = {HGEK_ENTER, HGEK_N};
+    watching.resize(60 * 12, 0);
+    watching.push_back(HGEK_ESCAPE);
+    const std::vector<std::string> computer_first = Frames_Drawn(watching, "--computer both");
+    EXPECT_EQ(Frames_Drawn(watching, "--computer both"), computer_first);
 }
 
 // --help and --version answer and end; a word the program does not know ends

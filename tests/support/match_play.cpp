@@ -18,10 +18,6 @@
 
 namespace match_test {
 
-// A program that never reaches what a test waits for is stopped after ten
-// minutes of its time.
-constexpr float MAX_MATCH_SECONDS = 600;
-
 int Run_Match(const Options &options, const std::function<bool(const Frame &)> &each_frame)
 {
     hgeTesting::UseHeadless();
@@ -47,7 +43,7 @@ int Run_Match(const Options &options, const std::function<bool(const Frame &)> &
             return false;
         }
         const int index = frame - MENU_FRAMES;
-        if (index * options.step >= MAX_MATCH_SECONDS) {
+        if (index * options.step >= options.max_seconds) {
             ADD_FAILURE() << "the match ran " << index << " frames without the test ending it";
             return true;
         }

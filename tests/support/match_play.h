@@ -72,6 +72,9 @@ struct Options {
     std::function<void()> setup;
     // What the program is started with, such as "--computer both".
     std::string command_line;
+    // A program that never reaches what the test waits for is stopped after
+    // this much of its time, and the test fails.
+    float max_seconds = 600;
 };
 
 // Runs the real program from the title screen into a match and calls

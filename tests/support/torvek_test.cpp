@@ -5,7 +5,7 @@
 namespace torvek_test {
 
 int RunGame(const std::vector<int> &keys, const std::function<bool(int frame)> &hook,
-            uint32_t seed, float start_time)
+            uint32_t seed, float start_time, std::string command_line)
 {
     hgeTesting::UseHeadless();
     hgeTesting::UseVirtualClock(1.0f / 60.0f, start_time);
@@ -13,8 +13,7 @@ int RunGame(const std::vector<int> &keys, const std::function<bool(int frame)> &
     hgeTesting::QueueKeys(keys);
     if (hook)
         hgeTesting::SetFrameHook(hook);
-    char command_line[] = "";
-    return WinMain(nullptr, nullptr, command_line, 1);
+    return WinMain(nullptr, nullptr, command_line.data(), 1);
 }
 
 }  // namespace torvek_test
