@@ -339,11 +339,6 @@ bool HGE::System_Initiate()
 
     if (engine.settings.hide_mouse)
         SDL_ShowCursor(SDL_DISABLE);
-    // Gamepads are a bonus: without them the keyboard still plays. Headless,
-    // only a test that plugs a pad in starts them, so that no pad of the
-    // machine the tests run on takes part.
-    if (!seam.headless)
-        StartPads();
     engine.video.initiated = true;
     engine.timing.start = std::chrono::steady_clock::now();
     engine.timing.shown_frames = 0;

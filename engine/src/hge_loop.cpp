@@ -95,6 +95,12 @@ static bool RunFrame(int frame)
         engine.settings.render_func();
     // A window never drawn into still shows once its first frame is over.
     ShowWindowAtStart(nullptr);
+    // Gamepads are a bonus, started once the first picture is out (SDL takes
+    // a millisecond or two to look for them); a pad plugged in before is
+    // reported in the next frame. Headless, only a test that plugs a pad in
+    // starts them, so that no pad of the machine the tests run on takes part.
+    if (frame == 0 && !seam.headless)
+        StartPads();
     if (seam.frame_hook && seam.frame_hook(frame))
         return true;
     return !engine.settings.frame_func;
