@@ -86,24 +86,18 @@ static const std::array<Cell_Pair, 12> EDGES = Make_Pairs();
 
 static bool Board_Full(const Round_State &state)
 {
-    uint64_t first;
-    std::memcpy(&first, state.cell, sizeof first);
-    // No byte of the first eight cells is zero, nor the ninth.
-    const uint64_t zero_bytes = (first - 0x0101010101010101ull) & ~first & 0x8080808080808080ull;
-    return zero_bytes == 0 && state.cell[8] != 0;
+    for (uint8_t code : state.cell)
+        if (code == 0)
+            return false;
+    return true;
 }
 
 static int Hand_Size(const Round_State &state, int side)
 {
-    static_assert(HAND_KINDS == 15);
-    // Two overlapping words cover the fifteen counts; the sum of a word's
-    // bytes is the top byte of the word times 0x0101...01 (counts stay small).
-    uint64_t low, high;
-    std::memcpy(&low, state.hand[side], sizeof low);
-    std::memcpy(&high, state.hand[side] + 7, sizeof high);
-    high >>= 8;  // the count both words hold
-    constexpr uint64_t ONES = 0x0101010101010101ull;
-    return static_cast<int>(((low * ONES) >> 56) + ((high * ONES) >> 56));
+    int size = 0;
+    for (uint8_t count : state.hand[side])
+        size += count;
+    return size;
 }
 
 // The sides that have a capture: bit 0 for Solids, bit 1 for Stripes.
