@@ -97,7 +97,9 @@ static bool Read_Options(const char *command_line, Options *options)
             word.resize(equals);
         }
         const bool takes_value = word == "--computer" || word == "--level";
-        if (takes_value && !has_value && !(words >> value)) {
+        // The next option is no value: "--computer --level easy" lacks one.
+        if (takes_value && !has_value &&
+            (!(words >> value) || value.rfind("--", 0) == 0)) {
             std::fprintf(stderr, "torvek: option %s needs a value\n", word.c_str());
             return false;
         }

@@ -126,6 +126,7 @@ TEST(CommandLine, AnswersHelpAndVersionAndRefusesWhatItDoesNotKnow)
         {"--help", 0, "--computer SIDE", ""},
         {"--version", 0, "torvek ", ""},
         {"--computer", 2, "", "--computer needs a value"},
+        {"--computer --level easy", 2, "", "--computer needs a value"},
         {"--computer nobody", 2, "", "solids, stripes or both"},
         {"--computer=both --level medium", 2, "", "easy or hard"},
         {"--help=me", 2, "", "takes no value"},
