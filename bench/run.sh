@@ -20,9 +20,16 @@ echo "== machine"
 grep -m1 'model name' /proc/cpuinfo
 echo "cores: $(nproc); load: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-echo "== frame cost and allocations (median of $repetitions runs)"
-"$build/bench/torvek_bench" --benchmark_filter='^frame/' \
-    --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true 2>&1 |
+# On a busy machine the program's runs and its baseline's drift apart unless
+# they are interleaved on one core.
+pin=()
+if command -v taskset > /dev/null && [ "$(nproc)" -gt 1 ]; then
+    pin=(taskset -c 1)
+fi
+echo "== frame cost and allocations (median of $repetitions runs, interleaved)"
+"${pin[@]}" "$build/bench/torvek_bench" --benchmark_filter='^frame/' \
+    --benchmark_repetitions="$repetitions" --benchmark_enable_random_interleaving=true \
+    --benchmark_report_aggregates_only=true 2>&1 |
     grep -E 'Benchmark|_median|ERROR'
 
 echo "== the program's own code per frame, SDL stubbed (median of $repetitions runs)"
