@@ -501,27 +501,6 @@ TEST_F(Keys, TheLeftStickMovesOncePerPushBeyondItsDeadZone)
                                            HGEK_DOWN, HGEK_RIGHT, 0}));
 }
 
-TEST_F(Keys, UnpluggingAPadLeavesTheOtherPadAndTheKeyboardPlaying)
-{
-    const int first = hgeTesting::PlugInPad();
-    const int second = hgeTesting::PlugInPad();
-    ASSERT_GE(second, 0);
-    RunWith(hge, [&](int frame) {
-        switch (frame) {
-        case 0: break;
-        case 1: hgeTesting::SetPadButton(first, PadButton::South, true); break;
-        // Unplugged with its button down: no key, no quit.
-        case 2: hgeTesting::UnplugPad(first); break;
-        case 3: hgeTesting::SetPadButton(second, PadButton::East, true); break;
-        case 4: PressKey(SDLK_SPACE); break;
-        case 5: hgeTesting::SetPadButton(first, PadButton::North, true); break;
-        default: return false;
-        }
-        return true;
-    });
-    EXPECT_EQ(keys_seen, (std::vector<int>{0, HGEK_SPACE, 0, HGEK_BACKSPACE, HGEK_SPACE, 0}));
-}
-
 // ---------------------------------------------------------------- random, log
 
 TEST_F(HeadlessEngine, RandomIntegersIncludeBothEndsAndRepeatForASeed)

@@ -49,31 +49,6 @@ TEST(PictureLayout, TheLargestWholeMultipleThatFitsCentredWithTheOddPixelRightAn
     }
 }
 
-TEST(PictureLayout, TheWindowOpensAtTheDesignedSizeUnlessTheScreenIsSmaller)
-{
-    struct Case {
-        PictureSize base, usable, opens;
-    };
-    const Case cases[] = {
-        {SCREEN, {1920, 1080}, DESIGNED},
-        {SCREEN, {1024, 768}, DESIGNED},
-        {SCREEN, {1280, 720}, {768, 576}},
-        {SCREEN, {1366, 740}, {768, 576}},
-        {SCREEN, {1023, 4000}, {768, 576}},
-        {SCREEN, {200, 150}, {200, 150}},
-        // A window scene that is no picture of one target: its base is the
-        // logical window, shrunk to fit.
-        {DESIGNED, {1280, 720}, {960, 720}},
-        // No usable area known: as designed.
-        {SCREEN, {0, 0}, DESIGNED},
-    };
-    for (const Case &c : cases) {
-        const PictureSize opens = StartWindowSize(DESIGNED, c.base, c.usable);
-        EXPECT_EQ(opens, c.opens) << c.usable.width << "x" << c.usable.height << " opens at "
-                                  << opens.width << "x" << opens.height;
-    }
-}
-
 // A 256x192 virtual screen in which every pixel has a colour of its own, with
 // a sprite over it, shown on the window as the game shows it: the target
 // magnified four times over the 1024x768 logical window.
@@ -244,6 +219,9 @@ TEST(WindowAtStart, OnAScreenTooSmallForItTheWindowOpensAtTheLargestMultipleThat
         {{0, 0}, true, DESIGNED},  // SDL's dummy screen: 1024x768
         {{1920, 1080}, true, DESIGNED},
         {{1280, 720}, true, {768, 576}},
+        {{1023, 4000}, true, {768, 576}},
+        // A first scene that is no picture of one target: the logical
+        // window, shrunk to fit.
         {{1280, 720}, false, {960, 720}},
     };
     for (const Case &c : cases) {
