@@ -108,7 +108,11 @@ public:
 
     // Opens the window and the renderer with the states set so far. On
     // failure the log says why and the result is false; System_Shutdown is
-    // still safe to call.
+    // still safe to call. The window shows with the first window scene, at
+    // HGE_SCREENWIDTH x HGE_SCREENHEIGHT, or on a screen too small for that
+    // at the largest whole multiple of its picture that fits; it can be
+    // resized, and F11 or Alt+Enter switch it to and from fullscreen
+    // (HGE_WINDOWED false: fullscreen from the start).
     bool System_Initiate();
     // Closes window and renderer and frees every texture and target.
     void System_Shutdown();
@@ -144,14 +148,22 @@ public:
     int Timer_GetFPS();
 
     // The first key pressed in this frame, or 0; the same for every call
-    // within one frame. Held keys do not repeat and keys are not queued.
+    // within one frame. Held keys do not repeat and keys are not queued; a
+    // key already down when the window got the focus counts only once
+    // pressed again. Gamepad buttons and pushes of the left stick report the
+    // keys they stand for (the arrows, Space, Backspace, Enter, Escape, N);
+    // F11 and Alt+Enter are the engine's own and report nothing.
     int Input_GetKey();
 
     // Starts drawing into a render target, or into the window for 0.
     bool Gfx_BeginScene(HTARGET target = 0);
-    // Ends the scene; the window's scene is then shown. A scene that repeats
-    // the last one drawn into the same target or window, from unchanged
-    // textures, is not drawn again: the pixels would be the same.
+    // Ends the scene; the window's scene is then shown, laid out at the
+    // largest whole multiple that fits the window, centred between black
+    // bars: of the render target it shows when it is one target magnified
+    // a whole number of times over the logical window, else of the logical
+    // window. A scene that repeats the last one drawn into the same target
+    // or window, from unchanged textures, is not drawn again: the pixels
+    // would be the same.
     void Gfx_EndScene();
     void Gfx_Clear(DWORD color);
     // A later quad covers an earlier one whatever their depths.
