@@ -7,7 +7,9 @@
 #include <utility>
 
 #include "computer.h"
+#include "match_play.h"
 #include "rules_fixture.h"
+#include "soak_watch.h"
 
 // A failing comparison shows the position cell by cell and hand by hand.
 void PrintTo(const Round_State &state, std::ostream *out)
@@ -38,23 +40,18 @@ protected:
         computer_level = LEVEL_HARD;
     }
 
-    // The real capture rule, piece by piece, for the side to move.
+    // The tests' own reading of the capture rule, for the side to move.
     static bool Real_Capture(int attacker, int target)
     {
-        return Is_Cell_Of(attacker) && Is_Cell_Of(target) && board_array[attacker] &&
-               board_array[attacker]->Get_Owner() == game_turn && board_array[target] &&
-               board_array[target]->Get_Owner() != game_turn && Check_Surround(attacker, target) &&
-               board_array[target]->Get_Enemy() == board_array[attacker]->Get_Type();
+        return soak::Capturable(attacker, target, game_turn);
     }
-
-    static bool Is_Cell_Of(int cell) { return cell >= 0 && cell < BOARD_CELLS; }
 
     static bool Real_Legal(Computer_Choice choice)
     {
         if (game_phase != 0)
             return Real_Capture(choice.from, choice.to);
         return choice.from >= 0 && choice.from < opponent[game_turn]->Get_HandSize() &&
-               Is_Cell_Of(choice.to) && !board_array[choice.to];
+               choice.to >= 0 && choice.to < BOARD_CELLS && !board_array[choice.to];
     }
 
     // Every move the real board allows the side to move, as hand kind (placing) or cell, and cell.
@@ -156,19 +153,11 @@ protected:
 
 TEST_F(ComputerTest, TakesAWinningCaptureAtEitherLevel)
 {
-    //  S1  T2c2 T0
-    //  T0  T1   T1
-    //  T2  T0   S0c3      Solids to capture; 8 takes 5 at full combo.
-    Put(0, 1, SOLIDS);
-    Put(1, 2, STRIPES, 2);
-    Put(2, 0, STRIPES);
-    Put(3, 0, STRIPES);
-    Put(4, 1, STRIPES);
-    Put(5, 1, STRIPES);
-    Put(6, 2, STRIPES);
-    Put(7, 0, STRIPES);
-    Put(8, 0, SOLIDS, 3);
-    Give(SOLIDS, {1, 2, 2});
+    // Solids to capture; 8 takes 5 at full combo, 0 could take the combo-2 piece in 1.
+    match_test::Set_Position("s1 t2^2 t0"
+                             " t0 t1   t1"
+                             " t2 t0   s0^3",
+                             "1 2 2", "");
     game_phase = 1;
     game_turn = SOLIDS;
     for (int level : {LEVEL_EASY, LEVEL_HARD}) {
@@ -184,21 +173,13 @@ TEST_F(ComputerTest, TakesAWinningCaptureAtEitherLevel)
 
 TEST_F(ComputerTest, HardDoesNotPlaceWhereTheOtherSideWinsAtOnce)
 {
-    //  S0  T0  T1
-    //  T0  T1  T0c3
-    //  T2  T2  --         Solids to place the last piece, type 1 or 2.
-    // A type 1 in cell 8 fills the board and Stripes, who fights first, takes
-    // it with the combo-3 piece; a type 2 is safe there.
-    Put(0, 0, SOLIDS);
-    Put(1, 0, STRIPES);
-    Put(2, 1, STRIPES);
-    Put(3, 0, STRIPES);
-    Put(4, 1, STRIPES);
-    Put(5, 0, STRIPES, 3);
-    Put(6, 2, STRIPES);
-    Put(7, 2, STRIPES);
-    Give(SOLIDS, {1, 2});
-    Give(STRIPES, {1, 2});
+    // Solids to place the last piece, type 1 or 2. A type 1 in cell 8 fills
+    // the board and Stripes, who fights first, takes it with the combo-3
+    // piece; a type 2 is safe there.
+    match_test::Set_Position("s0 t0 t1"
+                             " t0 t1 t0^3"
+                             " t2 t2 .",
+                             "1 2", "1 2");
     game_turn = SOLIDS;
     for (int ask = 0; ask < 5; ++ask) {
         const Computer_Choice choice = Computer_Move(SOLIDS);
