@@ -51,8 +51,8 @@ bool Check_Surround(int cell, int other);
 // The capture rule: the side's piece in the attacker's cell may take the
 // piece in the target's cell when that is an enemy piece on a neighbouring
 // cell whose enemy type is the attacker's type. Combo levels and other cells
-// play no part. Used by the rules, the keyboard's target check and the
-// computer side.
+// play no part. Used by the rules and the keyboard's target check; the
+// computer side builds its own table of captures from Enemy_Of.
 bool Can_Capture(int attacker, int target, int side);
 // True when the side has at least one legal capture now. The match flow asks
 // for both sides in every fighting frame.

@@ -114,15 +114,6 @@ static int Capturers(const Round_State &state)
     return sides;
 }
 
-int Round_Pieces(const Round_State &state, int side)
-{
-    int pieces = Hand_Size(state, side);
-    for (uint8_t code : state.cell)
-        if (code != 0 && PARTS.owner[code] == side)
-            ++pieces;
-    return pieces;
-}
-
 // The match's winner check: Solids first, a full combo before all pieces.
 static bool Check_Win(Round_State &state)
 {
@@ -246,9 +237,9 @@ static Round_State Read_Game(int side)
     return state;
 }
 
-Round_State Round_From_Game()
+Round_State Round_From_Game(int side)
 {
-    Round_State state = Read_Game(game_turn);
+    Round_State state = Read_Game(side);
     Round_Settle(state);
     return state;
 }
@@ -829,8 +820,7 @@ void Forget_Computer_Memories()
 
 Computer_Choice Computer_Move(int side)
 {
-    Round_State state = Read_Game(side);
-    Round_Settle(state);
+    const Round_State state = Round_From_Game(side);
     const Computer_Random random = [](int min, int max) { return hge->Random_Int(min, max); };
     const Round_Move move = Computer_Think(state, computer_level, random, memories[side & 1]);
     if (move.from < 0)

@@ -73,8 +73,9 @@ constexpr int Hand_Kind(int type, int combo) { return type * COMBO_LEVELS + comb
 
 // Both hands 0, 0, 1, 1, 2, 2 at combo 0, the board empty, `first` to place.
 Round_State Round_Deal(int first);
-// The game's own position, read from its globals, then settled (below).
-Round_State Round_From_Game();
+// The game's own position with `side` to move, read from its globals, then
+// settled (below).
+Round_State Round_From_Game(int side);
 // Runs the round's flow from a position where nobody has chosen anything yet:
 // a full board starts the fight, a side with nothing to place or no capture
 // passes, a stand-off ends the fight (returning a full board and passing the
@@ -86,8 +87,8 @@ int Round_Moves(const Round_State &state, Round_Move *moves);
 // Carries out a legal move in a settled position (a placing, or a capture
 // with its take and advance), passes the turn and settles.
 void Round_Play(Round_State &state, Round_Move move);
-// Pieces held by the side, on the board and in its hand.
-int Round_Pieces(const Round_State &state, int side);
+// The position (cells, hands, turn and phase) as one number: the key of the
+// search's table and of the positions a computer remembers.
 uint64_t Round_Hash(const Round_State &state);
 
 // ---------------------------------------------------------------------------

@@ -54,7 +54,7 @@ static const char USAGE[] =
 
 // What the command line asks for; without options, the game as it always was.
 struct Options {
-    bool computer[SIDES] = {false, false};
+    int computer_sides = 0;  // a bit for each side the computer plays
     int level = LEVEL_HARD;
     bool windowed = true;
     bool help = false;
@@ -109,8 +109,7 @@ static bool Read_Options(const char *command_line, Options *options)
         }
         int chosen = 0;
         if (word == "--computer" && Find_Value(COMPUTER_SIDES, value, &chosen)) {
-            for (int side = SOLIDS; side < SIDES; ++side)
-                options->computer[side] = options->computer[side] || (chosen >> side & 1);
+            options->computer_sides |= chosen;
         } else if (word == "--level" && Find_Value(LEVELS, value, &chosen)) {
             options->level = chosen;
         } else if (word == "--fullscreen" || word == "--window") {
@@ -166,7 +165,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int)
     }
     Reset_Game_State();
     for (int side = SOLIDS; side < SIDES; ++side)
-        computer_plays[side] = options.computer[side];
+        computer_plays[side] = options.computer_sides >> side & 1;
     computer_level = options.level;
     hge = hgeCreate(HGE_VERSION);
     Configure_Engine(options);

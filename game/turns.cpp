@@ -161,22 +161,21 @@ void Computer_Turn()
     }
     if (hge->Timer_GetTime() < computer_step_shown_at + COMPUTER_STEP_SECONDS)
         return;
-    // A step the rules refuse drops the choice: it is made afresh in the next frame.
-    computer_choosing = false;
     if (turn_phase == CHOOSING_WHAT) {
         if (placing)
             Choose_Hand_Piece();
         else
             Choose_Attacker();
-        if (turn_phase != CHOOSING_WHERE)
+        if (turn_phase == CHOOSING_WHERE) {
+            selection[1] = computer_choice.to;
+            Show_Computer_Step();
             return;
-        selection[1] = computer_choice.to;
-        computer_choosing = true;
-        Show_Computer_Step();
-        return;
-    }
-    if (placing)
+        }
+    } else if (placing) {
         Confirm_Placing();
-    else
+    } else {
         Confirm_Capture();
+    }
+    // Played, or refused by the rules: the next frame chooses afresh.
+    computer_choosing = false;
 }

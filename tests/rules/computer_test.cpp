@@ -200,7 +200,7 @@ TEST_F(ComputerTest, ChoosesRealMovesAndFollowsTheRealRulesOverRandomRounds)
     for (int round = 0; round < 60; ++round) {
         Win win;
         for (int move = 0; move < 500 && win.side < 0; ++move, ++decisions) {
-            const Round_State before = Round_From_Game();
+            const Round_State before = Round_From_Game(game_turn);
             ASSERT_EQ(before.turn, game_turn);
             ASSERT_EQ(before.phase, game_phase);
             const Move_Set real_moves = Real_Moves();
@@ -212,7 +212,7 @@ TEST_F(ComputerTest, ChoosesRealMovesAndFollowsTheRealRulesOverRandomRounds)
             const Computer_Choice choice = Computer_Move(game_turn);
             EXPECT_TRUE(Real_Legal(choice)) << "level " << computer_level << " chose "
                                             << choice.from << " to " << choice.to;
-            EXPECT_EQ(Round_From_Game(), before);
+            EXPECT_EQ(Round_From_Game(game_turn), before);
             EXPECT_EQ(Hand(game_turn), hand);
 
             // The next move at random, by hand position as a player picks it.
@@ -232,7 +232,7 @@ TEST_F(ComputerTest, ChoosesRealMovesAndFollowsTheRealRulesOverRandomRounds)
             if (win.side >= 0)
                 EXPECT_EQ(compact.win_kind, win.kind);
             else
-                ASSERT_EQ(compact, Round_From_Game()) << "round " << round << ", move " << move;
+                ASSERT_EQ(compact, Round_From_Game(game_turn)) << "round " << round << ", move " << move;
         }
         ASSERT_GE(win.side, 0) << "round " << round << " never ended";
         ++wins[win.kind];
