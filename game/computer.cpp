@@ -739,40 +739,38 @@ static Round_Move Think_Hard(const Round_State &state, const Computer_Random &ra
 
 constexpr int EASY_RANDOM_PERCENT = 60;
 
+// The position after one move, as the side that made it sees it.
+static int Score_After(const Round_State &child, int side)
+{
+    if (child.winner >= 0)
+        return child.winner == side ? WIN_SCORE : -WIN_SCORE;
+    const int score = Evaluate(child);
+    return child.turn == side ? score : -score;
+}
+
+// A win it sees is always taken; otherwise a random move more often than
+// not, else the move that looks best one placing or capture ahead.
 static Round_Move Think_Easy(const Round_State &state, const Computer_Random &random)
 {
     Round_Move moves[ROUND_MAX_MOVES];
     const int count = Round_Moves(state, moves);
     if (count == 0)
         return {-1, -1};
-    Round_Move picks[ROUND_MAX_MOVES];
-    int picked = 0;
+    int scores[ROUND_MAX_MOVES];
+    int best = -INFINITE_SCORE;
     for (int i = 0; i < count; ++i) {
         Round_State child = state;
         Round_Play(child, moves[i]);
-        if (child.winner == state.turn)
-            picks[picked++] = moves[i];
+        scores[i] = Score_After(child, state.turn);
+        best = std::max(best, scores[i]);
     }
-    if (picked == 0 && random(1, 100) <= EASY_RANDOM_PERCENT)
+    if (best < WIN_SCORE && random(1, 100) <= EASY_RANDOM_PERCENT)
         return moves[random(0, count - 1)];
-    if (picked == 0) {
-        // One placing or capture ahead, by the look of what it leaves.
-        int best = -INFINITE_SCORE;
-        for (int i = 0; i < count; ++i) {
-            Round_State child = state;
-            Round_Play(child, moves[i]);
-            int score = child.winner >= 0 ? (child.winner == state.turn ? WIN_SCORE : -WIN_SCORE)
-                                          : Evaluate(child);
-            if (child.winner < 0 && child.turn != state.turn)
-                score = -score;
-            if (score > best) {
-                best = score;
-                picked = 0;
-            }
-            if (score == best)
-                picks[picked++] = moves[i];
-        }
-    }
+    Round_Move picks[ROUND_MAX_MOVES];
+    int picked = 0;
+    for (int i = 0; i < count; ++i)
+        if (scores[i] == best)
+            picks[picked++] = moves[i];
     return picks[picked > 1 ? random(0, picked - 1) : 0];
 }
 
