@@ -100,21 +100,13 @@ static Round_Move Pick(Player_Record &player, const Round_State &state, Arena_Ra
     const Computer_Random random = [&generator](int min, int max) { return generator(min, max); };
     const auto start = std::chrono::steady_clock::now();
     Round_Move move{};
-    Computer_Stats stats;
-    switch (player.brain) {
-    case RANDOM:
+    if (player.brain == RANDOM)
         move = Pick_Random(state, random);
-        break;
-    case GREEDY:
+    else if (player.brain == GREEDY)
         move = Pick_Greedy(state, random);
-        break;
-    case EASY:
-        move = Computer_Think(state, LEVEL_EASY, random, memory, limits, &stats);
-        break;
-    default:
-        move = Computer_Think(state, LEVEL_HARD, random, memory, limits, &stats);
-        break;
-    }
+    else
+        move = Computer_Think(state, player.brain == EASY ? LEVEL_EASY : LEVEL_HARD, random,
+                              memory, limits);
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
     player.move_ms.push_back(took.count());
     return move;
@@ -146,6 +138,11 @@ static double Median(std::vector<double> values)
     return values[middle];
 }
 
+static double Longest(const std::vector<double> &values)
+{
+    return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
+}
+
 static void Play_Pairing(Brain a, Brain b, int rounds, uint64_t seed, const Computer_Limits &limits)
 {
     Player_Record players[2];
@@ -169,14 +166,8 @@ static void Play_Pairing(Brain a, Brain b, int rounds, uint64_t seed, const Comp
                 BRAIN_NAMES[a], BRAIN_NAMES[b], rounds, BRAIN_NAMES[a], players[0].wins,
                 BRAIN_NAMES[b], players[1].wins, undecided, BRAIN_NAMES[a],
                 decided ? 100.0 * players[0].wins / decided : 0.0, BRAIN_NAMES[a],
-                Median(players[0].move_ms),
-                players[0].move_ms.empty()
-                    ? 0.0
-                    : *std::max_element(players[0].move_ms.begin(), players[0].move_ms.end()),
-                BRAIN_NAMES[b], Median(players[1].move_ms),
-                players[1].move_ms.empty()
-                    ? 0.0
-                    : *std::max_element(players[1].move_ms.begin(), players[1].move_ms.end()));
+                Median(players[0].move_ms), Longest(players[0].move_ms), BRAIN_NAMES[b],
+                Median(players[1].move_ms), Longest(players[1].move_ms));
     std::printf("\n");
     std::fflush(stdout);
 }
