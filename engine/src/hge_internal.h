@@ -285,6 +285,10 @@ char *ReadEngineFile(const char *filename, DWORD *size, std::string *why);
 TextureEntry *FindTexture(uint32_t handle);
 // Called by System_Shutdown before the renderer goes.
 void FreeAllTextures();
+// Reads a render target (null: the window's output) whole into `argb`, in
+// ARGB8888 rows from the top, leaving the renderer drawing where it was.
+// False when there is nothing to read or SDL cannot read it.
+bool ReadPixels(SDL_Texture *texture, int width, int height, std::vector<uint32_t> &argb);
 
 // ---------------------------------------------------------------- hge_scene.cpp
 // Called before anything changes textures, targets or how they are sampled:

@@ -13,27 +13,23 @@ SeamState seam;
 static hgeTesting::Pixels ReadRenderTarget(SDL_Texture *texture, int width, int height)
 {
     hgeTesting::Pixels pixels;
-    SDL_Renderer *renderer = engine.video.renderer;
-    if (!renderer || width <= 0 || height <= 0)
-        return pixels;
-    SDL_Texture *previous = SDL_GetRenderTarget(renderer);
-    SDL_SetRenderTarget(renderer, texture);
+    if (!ReadPixels(texture, width, height, pixels.argb))
+        return hgeTesting::Pixels();
     pixels.width = width;
     pixels.height = height;
-    pixels.argb.assign(static_cast<size_t>(width) * height, 0);
-    SDL_Rect whole{0, 0, width, height};
-    if (SDL_RenderReadPixels(renderer, &whole, SDL_PIXELFORMAT_ARGB8888, pixels.argb.data(),
-                             width * 4) != 0)
-        pixels = hgeTesting::Pixels();
-    SDL_SetRenderTarget(renderer, previous);
     return pixels;
+}
+
+// The window's output as it stands.
+static hgeTesting::Pixels ReadOutput()
+{
+    const PictureSize output = OutputSize();
+    return ReadRenderTarget(nullptr, output.width, output.height);
 }
 
 void CaptureShownWindow()
 {
-    int width = 0, height = 0;
-    if (SDL_GetRendererOutputSize(engine.video.renderer, &width, &height) == 0)
-        seam.window = ReadRenderTarget(nullptr, width, height);
+    seam.window = ReadOutput();
 }
 
 // Draws the last window scene ended (also one only noted down headless) and
@@ -46,8 +42,7 @@ static hgeTesting::Pixels DrawDryWindow()
     SDL_Texture *previous = SDL_GetRenderTarget(renderer);
     SDL_SetRenderTarget(renderer, nullptr);
     DrawWindowScene(engine.window.scenes.last, false);
-    const PictureSize output = OutputSize();
-    hgeTesting::Pixels pixels = ReadRenderTarget(nullptr, output.width, output.height);
+    hgeTesting::Pixels pixels = ReadOutput();
     SDL_SetRenderTarget(renderer, previous);
     return pixels;
 }

@@ -1,5 +1,5 @@
 // Textures and render targets: the table of SDL textures behind the handles,
-// PNG decoding, and targets that start transparent.
+// PNG decoding, targets that start transparent, and reading pixels back.
 #include "hge_internal.h"
 
 #include <SDL_image.h>
@@ -214,4 +214,21 @@ HTEXTURE HGE::Target_GetTexture(HTARGET target)
 {
     TextureEntry *entry = FindTexture(target);
     return entry && entry->target ? target : 0;
+}
+
+// ---------------------------------------------------------------- read-back
+
+bool ReadPixels(SDL_Texture *texture, int width, int height, std::vector<uint32_t> &argb)
+{
+    SDL_Renderer *renderer = engine.video.renderer;
+    if (!renderer || width <= 0 || height <= 0)
+        return false;
+    argb.resize(static_cast<size_t>(width) * height);
+    SDL_Texture *previous = SDL_GetRenderTarget(renderer);
+    SDL_SetRenderTarget(renderer, texture);
+    const SDL_Rect whole{0, 0, width, height};
+    const bool read =
+        SDL_RenderReadPixels(renderer, &whole, SDL_PIXELFORMAT_ARGB8888, argb.data(), width * 4) == 0;
+    SDL_SetRenderTarget(renderer, previous);
+    return read;
 }

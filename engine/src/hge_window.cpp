@@ -112,17 +112,6 @@ static void FillBars(const PictureLayout &layout, PictureSize output)
     SDL_RenderFillRects(engine.video.renderer, filled, count);
 }
 
-static bool ReadTargetInto(const TextureEntry &target, std::vector<uint32_t> &pixels)
-{
-    pixels.resize(static_cast<size_t>(target.width) * target.height);
-    SDL_Renderer *renderer = engine.video.renderer;
-    SDL_SetRenderTarget(renderer, target.texture);
-    const bool read = SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
-                                           target.width * 4) == 0;
-    SDL_SetRenderTarget(renderer, nullptr);
-    return read;
-}
-
 // The smallest rectangle holding every pixel that differs; empty when none does.
 static SDL_Rect ChangedArea(const std::vector<uint32_t> &before, const std::vector<uint32_t> &now,
                             int width, int height)
@@ -197,7 +186,7 @@ static void DrawPicture(const Picture &picture, PictureSize output, bool may_reu
                        shown.changes == engine.textures.changes;
     SDL_Rect area{0, 0, target.width, target.height};
     if (tracked) {
-        tracked = ReadTargetInto(target, shown.fresh);
+        tracked = ReadPixels(target.texture, target.width, target.height, shown.fresh);
         if (tracked && reuse)
             area = ChangedArea(shown.pixels, shown.fresh, target.width, target.height);
         shown.pixels.swap(shown.fresh);
