@@ -142,13 +142,12 @@ struct EngineState {
         struct Output {
             bool valid = false;
             HTARGET target = 0;
-            PictureLayout layout;
             PictureSize output;
             DWORD color = 0;  // of the quad that showed the target
             int blend = 0;
             uint64_t changes = 0;
             std::vector<uint32_t> pixels;  // the target's pixels as shown
-            std::vector<uint32_t> fresh;   // read back for the next picture
+            std::vector<uint32_t> fresh;   // the target read back now, to compare with `pixels`
         } output;
     } window;
 

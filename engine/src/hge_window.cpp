@@ -180,10 +180,11 @@ static void DrawPicture(const Picture &picture, PictureSize output, bool may_reu
     // Only a framebuffer that outlives its presents can be drawn in part;
     // a shrunk picture is always drawn whole.
     bool tracked = engine.video.keeps_picture && !seam.redraw_every_frame && layout.multiple > 0;
+    // The output holds this target already, laid out the same way (a
+    // target's size never changes) and shown alike.
     const bool reuse = tracked && may_reuse && shown.valid && shown.target == picture.handle &&
-                       shown.layout == layout && shown.output == output &&
-                       shown.color == picture.quad->v[0].col && shown.blend == picture.quad->blend &&
-                       shown.changes == engine.textures.changes;
+                       shown.output == output && shown.color == picture.quad->v[0].col &&
+                       shown.blend == picture.quad->blend && shown.changes == engine.textures.changes;
     SDL_Rect area{0, 0, target.width, target.height};
     if (tracked) {
         tracked = ReadPixels(target.texture, target.width, target.height, shown.fresh);
@@ -191,15 +192,12 @@ static void DrawPicture(const Picture &picture, PictureSize output, bool may_reu
             area = ChangedArea(shown.pixels, shown.fresh, target.width, target.height);
         shown.pixels.swap(shown.fresh);
     }
-    if (!tracked || !reuse) {
+    if (!tracked || !reuse)
         FillBars(layout, output);
-        area = {0, 0, target.width, target.height};
-    }
     if (area.w > 0 && layout.width > 0)
         DrawPicturePart(picture, layout, area);
     shown.valid = tracked;
     shown.target = picture.handle;
-    shown.layout = layout;
     shown.output = output;
     shown.color = picture.quad->v[0].col;
     shown.blend = picture.quad->blend;
