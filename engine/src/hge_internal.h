@@ -301,6 +301,8 @@ void DrawSteps(const std::vector<DrawStep> &steps);
 // ---------------------------------------------------------------- hge_quad.cpp
 // `v` with every corner on a whole pixel: the form a quad is recorded and drawn in.
 void SnapCorners(const hgeVertex (&v)[4], hgeVertex (&snapped)[4]);
+// The colour SDL fills and clears with, from an ARGB colour.
+void SetDrawColor(DWORD color);
 // Fills the current render target with one colour.
 void DrawClear(DWORD color);
 // Draws a quad already on whole pixels into the current scene's area.

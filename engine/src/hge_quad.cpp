@@ -22,10 +22,15 @@ static Rgba SplitColor(DWORD argb)
             static_cast<Uint8>(argb), static_cast<Uint8>(argb >> 24)};
 }
 
-void DrawClear(DWORD color)
+void SetDrawColor(DWORD color)
 {
     Rgba c = SplitColor(color);
     SDL_SetRenderDrawColor(engine.video.renderer, c.r, c.g, c.b, c.a);
+}
+
+void DrawClear(DWORD color)
+{
+    SetDrawColor(color);
     SDL_RenderClear(engine.video.renderer);
 }
 

@@ -223,9 +223,7 @@ static void DrawLaidOut(const std::vector<DrawStep> &steps, PictureSize output)
         if (step.clear) {
             // A clear fills the logical window, not the bars.
             SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
-            SDL_SetRenderDrawColor(renderer, static_cast<Uint8>(step.color >> 16),
-                                   static_cast<Uint8>(step.color >> 8), static_cast<Uint8>(step.color),
-                                   static_cast<Uint8>(step.color >> 24));
+            SetDrawColor(step.color);
             SDL_RenderFillRect(renderer, &inside);
             continue;
         }
