@@ -303,11 +303,8 @@ static bool CreateRenderer(HGE *hge)
         hge->System_Log("Can't create a renderer: %s", SDL_GetError());
         return false;
     }
-    // The window's scenes are laid out on the renderer's output by the
-    // engine itself (hge_window.cpp), in the output's own pixels, which on
-    // a HiDPI screen are more than the window is wide.
     SDL_RendererInfo info;
-    engine.video.keeps_picture =
+    engine.video.software =
         SDL_GetRendererInfo(engine.video.renderer, &info) == 0 && SDL_strcmp(info.name, "software") == 0;
     return true;
 }
@@ -372,7 +369,7 @@ void HGE::System_Shutdown()
     engine.video.initiated = false;
     engine.video.shown = false;
     engine.video.windowed_size = {};
-    engine.video.keeps_picture = false;
+    engine.video.software = false;
     engine.window.output = EngineState::Window::Output();
     engine.window.force_present = false;
     engine.scene.active = false;

@@ -83,10 +83,11 @@ struct EngineState {
         bool vsync = false;  // the renderer was asked to wait for the display
         bool shown = false;  // the window is on screen (it opens hidden)
         PictureSize windowed_size;  // the window's size before fullscreen; 0x0: none to return to
-        // The window's pixels outlive a present (SDL's software renderer
-        // draws into the window's own framebuffer), so a picture that
-        // changed in part may be redrawn in part.
-        bool keeps_picture = false;
+        // The renderer is SDL's software one. It draws into the window's own
+        // framebuffer, whose pixels outlive a present, so a picture that
+        // changed in part may be redrawn in part (hge_window.cpp); and it
+        // stretches fastest between surfaces of one format (hge_quad.cpp).
+        bool software = false;
     } video;
 
     // Every texture and render target, by handle.

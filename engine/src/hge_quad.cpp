@@ -142,10 +142,8 @@ static SDL_Texture *StagingFor(const TextureEntry &texture)
         FreeStaging();
     if (!staging.tried) {
         staging.tried = true;
-        SDL_RendererInfo info;
         Uint32 format = SDL_GetWindowPixelFormat(engine.video.window);
-        if (SDL_GetRendererInfo(engine.video.renderer, &info) != 0 || SDL_strcmp(info.name, "software") ||
-            format == SDL_PIXELFORMAT_UNKNOWN || SDL_ISPIXELFORMAT_ALPHA(format))
+        if (!engine.video.software || format == SDL_PIXELFORMAT_UNKNOWN || SDL_ISPIXELFORMAT_ALPHA(format))
             return nullptr;
         staging.texture = SDL_CreateTexture(engine.video.renderer, format, SDL_TEXTUREACCESS_TARGET,
                                             texture.width, texture.height);
