@@ -252,10 +252,10 @@ bool StartPads();
 void ClosePads();
 
 // ---------------------------------------------------------------- hge_x11.cpp
-// Marks the codes of the keys the X server has down now; false when the
+// Marks the codes of the keys the X server has down now; none when the
 // window is not on X11. SDL itself reports no key pressed before the window
 // had the focus, until the key's first autorepeat comes as a new press.
-bool MarkX11KeysDown(std::array<bool, 256> &held);
+void MarkX11KeysDown(std::array<bool, 256> &held);
 
 // ---------------------------------------------------------------- hge_window.cpp
 // Opens the window hidden, at the logical size, fullscreen unless windowed.
@@ -296,8 +296,6 @@ bool ReadPixels(SDL_Texture *texture, int width, int height, std::vector<uint32_
 void NoteResourcesChanged();
 // Called by the seam before it reads a target mid-scene.
 void DrawHeldBackSteps();
-// Draws recorded steps into the current render target.
-void DrawSteps(const std::vector<DrawStep> &steps);
 
 // ---------------------------------------------------------------- hge_quad.cpp
 // `v` with every corner on a whole pixel: the form a quad is recorded and drawn in.

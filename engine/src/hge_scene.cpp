@@ -49,7 +49,7 @@ static void DrawOneStep(const DrawStep &step)
         DrawQuad(step.quad);
 }
 
-void DrawSteps(const std::vector<DrawStep> &steps)
+static void DrawSteps(const std::vector<DrawStep> &steps)
 {
     for (const DrawStep &step : steps)
         DrawOneStep(step);

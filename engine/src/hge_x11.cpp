@@ -37,16 +37,16 @@ const Xlib &LoadedXlib()
 
 }  // namespace
 
-bool MarkX11KeysDown(std::array<bool, 256> &held)
+void MarkX11KeysDown(std::array<bool, 256> &held)
 {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!engine.video.window || !SDL_GetWindowWMInfo(engine.video.window, &info) ||
         info.subsystem != SDL_SYSWM_X11)
-        return false;
+        return;
     const Xlib &xlib = LoadedXlib();
     if (!xlib.query_keymap || !xlib.keysym_to_keycode)
-        return false;
+        return;
     Display *display = info.info.x11.display;
     char keys[32] = {};
     xlib.query_keymap(display, keys);
@@ -55,5 +55,4 @@ bool MarkX11KeysDown(std::array<bool, 256> &held)
         if (keycode != 0 && keycode < 256 && (keys[keycode / 8] & (1 << (keycode % 8))))
             held[static_cast<size_t>(code) & 0xFF] = true;
     });
-    return true;
 }
