@@ -350,30 +350,16 @@ void HGE::System_Shutdown()
     FreeAllTextures();
     ClosePads();
     UnplugVirtualPads();
-    if (engine.video.renderer) {
+    if (engine.video.renderer)
         SDL_DestroyRenderer(engine.video.renderer);
-        engine.video.renderer = nullptr;
-    }
-    if (engine.video.window) {
+    if (engine.video.window)
         SDL_DestroyWindow(engine.video.window);
-        engine.video.window = nullptr;
-    }
-    if (engine.video.image_started) {
+    if (engine.video.image_started)
         IMG_Quit();
-        engine.video.image_started = false;
-    }
-    if (engine.video.sdl_started) {
+    if (engine.video.sdl_started)
         SDL_Quit();
-        engine.video.sdl_started = false;
-    }
-    engine.video.initiated = false;
-    engine.video.shown = false;
-    engine.video.windowed_size = {};
-    engine.video.software = false;
-    engine.window.output = EngineState::Window::Output();
-    engine.window.force_present = false;
-    engine.scene.active = false;
-    engine.scene.target = 0;
-    engine.window.last_ended = false;
-    engine.window.last_shown = false;
+    // Nothing of SDL, the window, what it showed or a scene begun outlives it.
+    engine.video = EngineState::Video();
+    engine.window = EngineState::Window();
+    engine.scene = EngineState::Scene();
 }
