@@ -64,19 +64,7 @@ std::string WindowMismatch(const hgeTesting::Pixels &window, const hgeTesting::P
 {
     if (window.width != screen.width * 4 || window.height != screen.height * 4)
         return "window of " + std::to_string(window.width) + "x" + std::to_string(window.height);
-    for (int y = 0; y < screen.height; ++y) {
-        for (int x = 0; x < screen.width; ++x) {
-            const uint32_t wanted = 0xFF000000u | (screen.At(x, y) & 0xFFFFFFu);
-            const uint32_t shown = window.At(4 * x + 1, 4 * y + 2);
-            if (shown != wanted) {
-                std::ostringstream where;
-                where << "virtual pixel " << x << "," << y << ": shown " << std::hex << shown
-                      << ", drawn " << wanted;
-                return where.str();
-            }
-        }
-    }
-    return "";
+    return PictureMismatch(window, screen, 4, 0, 0);
 }
 
 std::string PictureMismatch(const hgeTesting::Pixels &window, const hgeTesting::Pixels &screen,

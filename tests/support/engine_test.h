@@ -42,9 +42,9 @@ hgeTesting::Pixels MakePixels(int width, int height, const std::function<uint32_
 hgeQuad MakeQuad(HTEXTURE tex, float x, float y, float w, float h, float u0 = 0.0f, float v0 = 0.0f,
                  float u1 = 1.0f, float v1 = 1.0f, DWORD color = 0xFFFFFFFF);
 
-// Where the window does not show the virtual screen enlarged 4x (a target
-// drawn onto the window keeps its colours and loses its alpha), one sample
-// per virtual pixel; "" when it does.
+// Where the window is not the virtual screen enlarged 4x, filling it (a
+// target drawn onto the window keeps its colours and loses its alpha); ""
+// when it is.
 std::string WindowMismatch(const hgeTesting::Pixels &window, const hgeTesting::Pixels &screen);
 
 // Where the window does not show `screen` as exact scale x scale blocks from
