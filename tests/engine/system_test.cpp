@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine_test.h"
+#include "key_events.h"
 
 using engine_test::HeadlessEngine;
 using engine_test::UseHeadlessSeam;
@@ -270,22 +271,6 @@ bool Frame_ReadKeys()
     return false;
 }
 
-void PressKey(SDL_Keycode key, bool repeat = false, Uint16 modifiers = KMOD_NONE)
-{
-    SDL_Event event{};
-    event.type = SDL_KEYDOWN;
-    event.key.state = SDL_PRESSED;
-    event.key.repeat = repeat ? 1 : 0;
-    event.key.keysym.sym = key;
-    event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
-    event.key.keysym.mod = modifiers;
-    SDL_PushEvent(&event);
-    event.type = SDL_KEYUP;
-    event.key.state = SDL_RELEASED;
-    event.key.repeat = 0;
-    SDL_PushEvent(&event);
-}
-
 class Keys : public FrameLoop {
 protected:
     void SetUp() override
@@ -368,18 +353,6 @@ TEST_F(Keys, ScriptedKeysComeOnePerFrameAndTheKeyboardIsIgnored)
     RunFrames({{SDLK_LEFT}, {SDLK_UP}, {}, {SDLK_DOWN}});
     EXPECT_EQ(keys_seen, (std::vector<int>{HGEK_SPACE, 0, HGEK_ESCAPE, 0}));
     EXPECT_EQ(hgeTesting::PendingKeys(), 0u);
-}
-
-void PushKey(Uint32 type, SDL_Keycode key, Uint16 modifiers = KMOD_NONE, bool repeat = false)
-{
-    SDL_Event event{};
-    event.type = type;
-    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    event.key.repeat = repeat ? 1 : 0;
-    event.key.keysym.sym = key;
-    event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
-    event.key.keysym.mod = modifiers;
-    SDL_PushEvent(&event);
 }
 
 // Runs frames while `before_frame(n)` returns true, calling it ahead of frame n.

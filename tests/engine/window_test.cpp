@@ -10,6 +10,7 @@
 
 #include "engine_test.h"
 #include "hge_layout.h"
+#include "key_events.h"
 
 using namespace engine_test;
 using hgeTesting::Pixels;
@@ -131,17 +132,6 @@ bool Render_Screen()
 {
     shown_window->Frame(10);
     return false;
-}
-
-void PressKey(SDL_Keycode key, Uint16 modifiers = KMOD_NONE)
-{
-    SDL_Event event{};
-    event.type = SDL_KEYDOWN;
-    event.key.state = SDL_PRESSED;
-    event.key.keysym.sym = key;
-    event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
-    event.key.keysym.mod = modifiers;
-    SDL_PushEvent(&event);
 }
 
 TEST_F(ScaledWindow, FullscreenFillsTheScreenAndTheWindowComesBackAtItsSize)
