@@ -129,7 +129,8 @@ public:
     bool System_GetState(hgeBoolState state);
     const char *System_GetState(hgeStringState state);
 
-    // One printf-style line to standard error.
+    // One printf-style line to the platform's log: standard error on the
+    // desktop, the console in a browser.
     void System_Log(const char *format, ...) __attribute__((format(printf, 2, 3)));
 
     // The whole file in a block that Resource_Free gives back, or null (and

@@ -2,7 +2,10 @@
 // tool writes its PNG files with SavePNG; the game never does. Everything set
 // here is chosen before System_Initiate and holds until Reset(), so that a
 // test can run the real program headless, with a virtual clock and scripted
-// keys, and look at what it drew. The window, keyboard and gamepad calls
+// keys, and look at what it drew. The seam is a platform of its own: what
+// is chosen here for the clock, the keys, the screen and the log takes
+// effect once UseHeadless() has chosen it; the read-back and PNG files work
+// on any platform. The window, keyboard and gamepad calls
 // near the end stand in for a player at a real screen (tests of the
 // engine's window and input, and the whole-program gamepad test).
 #pragma once
@@ -32,11 +35,12 @@ struct RecordedQuad {
     HTARGET target;
 };
 
-// Back to the defaults: a real window, the steady clock, the keyboard, no
-// hook, nothing recorded.
+// Back to the defaults: the platform the program was built for, a real
+// window, the steady clock, the keyboard, no hook, nothing recorded.
 void Reset();
 
-// SDL's dummy video driver with the software renderer: no window is shown.
+// The headless platform: SDL's dummy video driver with the software
+// renderer, no window shown, the seam's clock, keys, screen and log.
 void UseHeadless();
 
 // Timer_GetTime starts at `start` and advances by exactly `step` seconds at
@@ -125,8 +129,8 @@ void SetPadButton(int pad, PadButton button, bool down);
 void SetPadStick(int pad, float x, float y);
 void UnplugPad(int pad);
 
-// Every line written to the engine's log since the last Reset (they still
-// go to standard error too).
+// Every line written to the headless platform's log since the last Reset
+// (they still go to standard error too).
 const std::vector<std::string> &LogLines();
 
 // Number of frames run by the current or last System_Start.

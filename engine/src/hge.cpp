@@ -6,21 +6,12 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <filesystem>
 
 EngineState engine;
 
-// Seam log lines kept at most; older ones are dropped first.
-static constexpr size_t MAX_LOG_LINES = 1000;
-
-// Video drivers that show nothing: SDL falls back to them without a display.
-static const char *const invisible_drivers[] = {"offscreen", "dummy", "evdev"};
-
-// From the clock, unless a test chose the seed.
 static void SeedRandom()
 {
-    engine.random.seed(seam.seeded ? seam.seed
-                                   : static_cast<uint32_t>(engine.timing.start.time_since_epoch().count()));
+    engine.random.seed(platform->Seed());
 }
 
 HGE *hgeCreate(int version)
@@ -61,10 +52,7 @@ void HGE::System_Log(const char *format, ...)
         std::vsnprintf(line.data(), line.size() + 1, format, args);
     va_end(args);
 
-    std::fprintf(stderr, "%s\n", line.c_str());
-    if (seam.log_lines.size() >= MAX_LOG_LINES)
-        seam.log_lines.erase(seam.log_lines.begin());
-    seam.log_lines.push_back(std::move(line));
+    platform->Log(line);
 }
 
 // ---------------------------------------------------------------- random
@@ -131,13 +119,6 @@ void HGE::System_SetState(hgeBoolState state, bool value)
     }
 }
 
-static std::string ExecutableName()
-{
-    std::error_code error;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : exe.filename().string();
-}
-
 void HGE::System_SetState(hgeStringState state, const char *value)
 {
     if (state != HGE_TITLE)
@@ -185,111 +166,15 @@ const char *HGE::System_GetState(hgeStringState state)
     if (state != HGE_TITLE)
         return nullptr;
     if (!engine.settings.title_set)
-        engine.settings.title = ExecutableName();
+        engine.settings.title = platform->ProgramName();
     return engine.settings.title.c_str();
 }
 
 // ---------------------------------------------------------------- initiate
 
-static bool DriverIsInvisible(const char *driver)
-{
-    for (const char *name : invisible_drivers) {
-        if (driver && SDL_strcasecmp(driver, name) == 0)
-            return true;
-    }
-    return false;
-}
-
-static bool EnvironmentChoseDriver()
-{
-    const char *chosen = SDL_getenv("SDL_VIDEODRIVER");
-    return chosen && *chosen;
-}
-
-// The display the environment names, and the variable naming it; X's first,
-// as SDL tries it first.
-struct NamedDisplay {
-    const char *variable = nullptr;
-    const char *name = nullptr;
-};
-
-static NamedDisplay DisplayInEnvironment()
-{
-    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char *value = SDL_getenv(variable);
-        if (value && *value)
-            return {variable, value};
-    }
-    return {};
-}
-
-// Why a named display did not open, as far as can be told from outside: SDL
-// itself only falls back to a driver that shows nothing. A local X display
-// (":7", ":7.0", "unix:7") has its socket in /tmp/.X11-unix.
-static std::string WhyDisplayFails(const NamedDisplay &display)
-{
-    if (SDL_strcmp(display.variable, "DISPLAY") != 0)
-        return "no Wayland compositor answers there";
-    std::string name = display.name;
-    if (name.rfind("unix:", 0) == 0)
-        name.erase(0, 4);
-    if (name.empty() || name[0] != ':')
-        return "no X server answers there, or it refused the connection";
-    const std::string number = name.substr(1, name.find('.') - 1);
-    std::error_code error;
-    if (!std::filesystem::exists("/tmp/.X11-unix/X" + number, error))
-        return "no X server is running there";
-    return "the X server there refused the connection";
-}
-
-// With a display named but none opened, says which and why; else asks for one.
-static void LogNoDisplay(HGE *hge)
-{
-    const NamedDisplay display = DisplayInEnvironment();
-    if (display.name)
-        hge->System_Log("can't open display %s: %s", display.name, WhyDisplayFails(display).c_str());
-    else
-        hge->System_Log("no display: set DISPLAY or WAYLAND_DISPLAY");
-}
-
-static void ChooseDrivers()
-{
-    // Without framebuffer acceleration SDL would hide a GL texture behind the
-    // window: many times the CPU and memory of the plain framebuffer.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    // Normal priority: SDL_RENDER_DRIVER in the environment still wins.
-    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    if (seam.headless) {
-        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
-        SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_OVERRIDE);
-        // A headless window never has the focus that gamepad events otherwise wait for.
-        SDL_SetHintWithPriority(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1", SDL_HINT_OVERRIDE);
-    }
-}
-
-static bool StartVideo(HGE *hge)
-{
-    ChooseDrivers();
-    const bool driver_chosen = seam.headless || EnvironmentChoseDriver();
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        if (driver_chosen)
-            hge->System_Log("Can't start SDL video: %s", SDL_GetError());
-        else
-            LogNoDisplay(hge);
-        return false;
-    }
-    engine.video.sdl_started = true;
-    if (DriverIsInvisible(SDL_GetCurrentVideoDriver()) && !driver_chosen) {
-        LogNoDisplay(hge);
-        return false;
-    }
-    return true;
-}
-
 static bool WantsVsync()
 {
-    return engine.settings.fps == HGEFPS_VSYNC && !seam.headless && !seam.virtual_clock;
+    return engine.settings.fps == HGEFPS_VSYNC && platform->RendererMayWait();
 }
 
 static bool CreateRenderer(HGE *hge)
@@ -323,12 +208,7 @@ bool HGE::System_Initiate()
 {
     if (engine.video.initiated)
         return true;
-    if (seam.fail_next_initiate) {
-        seam.fail_next_initiate = false;
-        System_Log("no display: set DISPLAY or WAYLAND_DISPLAY");
-        return false;
-    }
-    if (!StartVideo(this) || !OpenWindow(this) || !CreateRenderer(this) || !StartImages(this)) {
+    if (!platform->StartVideo(this) || !OpenWindow(this) || !CreateRenderer(this) || !StartImages(this)) {
         // Whatever did open is closed again, so that a later attempt starts clean.
         System_Shutdown();
         return false;
@@ -349,7 +229,7 @@ void HGE::System_Shutdown()
 {
     FreeAllTextures();
     ClosePads();
-    UnplugVirtualPads();
+    platform->Stops();
     if (engine.video.renderer)
         SDL_DestroyRenderer(engine.video.renderer);
     if (engine.video.window)

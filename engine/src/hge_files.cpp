@@ -1,18 +1,25 @@
 // Files: relative paths resolved wherever the program is started from, and
-// whole files read into memory.
+// whole files read into memory. Every path the engine is given or finds is
+// UTF-8, on every platform (a player's folder may have any letters in it).
 #include "hge_internal.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
-static std::string BaseFolder()
+static std::filesystem::path Utf8Path(const char *utf8)
 {
-    static const std::string folder = [] {
+    return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t *>(utf8)));
+}
+
+// The executable's folder (SDL names it in UTF-8), or an empty path.
+static std::filesystem::path BaseFolder()
+{
+    static const std::filesystem::path folder = [] {
         char *base = SDL_GetBasePath();
-        std::string path = base ? base : "";
+        std::filesystem::path path = Utf8Path(base ? base : "");
         SDL_free(base);
         return path;
     }();
@@ -30,16 +37,14 @@ static const char GAMES_DATA_FOLDER[] = "../share/games/torvek";
 // program finds its data wherever it is started from.
 static std::filesystem::path ResolvePath(const char *filename)
 {
-    std::filesystem::path path(filename);
+    std::filesystem::path path = Utf8Path(filename);
     std::error_code error;
     if (path.is_absolute() || std::filesystem::exists(path, error))
         return path;
-    std::string base = BaseFolder();
+    const std::filesystem::path base = BaseFolder();
     if (base.empty())
         return path;
-    for (std::filesystem::path folder : {std::filesystem::path(base),
-                                         std::filesystem::path(base) / INSTALLED_DATA_FOLDER,
-                                         std::filesystem::path(base) / GAMES_DATA_FOLDER}) {
+    for (const std::filesystem::path &folder : {base, base / INSTALLED_DATA_FOLDER, base / GAMES_DATA_FOLDER}) {
         std::filesystem::path candidate = (folder / path).lexically_normal();
         if (std::filesystem::exists(candidate, error))
             return candidate;
@@ -71,14 +76,16 @@ static char *ReadWholeFile(const char *filename, DWORD *size, std::string *why)
         *why = error ? error.message() : "too large";
         return nullptr;
     }
-    std::FILE *file = std::fopen(path.c_str(), "rb");
+    errno = 0;
+    std::ifstream file(path, std::ios::binary);
     if (!file) {
-        *why = std::strerror(errno);
+        *why = errno ? std::strerror(errno) : "can't open it";
         return nullptr;
     }
     char *block = static_cast<char *>(std::malloc(length + 1));
-    size_t got = block ? std::fread(block, 1, length, file) : 0;
-    std::fclose(file);
+    size_t got = 0;
+    if (block && file.read(block, static_cast<std::streamsize>(length)))
+        got = length;
     if (!block || got != length) {
         std::free(block);
         *why = block ? "read error" : "out of memory";

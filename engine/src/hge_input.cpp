@@ -6,8 +6,8 @@
 // already down when the window opens or gets the focus back reaches the
 // game as pressed all the same, when SDL reconciles its state or when the
 // key's autorepeat comes (so Escape held while the game starts would quit
-// it at once): the keys down at those moments are noted, from SDL and on X11
-// from the X server (hge_x11.cpp), and their presses count only once they
+// it at once): the keys down at those moments are noted, from SDL and, where
+// SDL does not know them all, from the platform (hge_platform_*.cpp), and their presses count only once they
 // have been released.
 #include "hge_internal.h"
 
@@ -22,20 +22,11 @@ static constexpr int STICK_REST = 8192;
 // ---------------------------------------------------------------- the frame's key
 
 // The first press of the frame is its key; the others are dropped, not kept
-// for later frames. Scripted keys replace the player's.
+// for later frames.
 static void Press(int code)
 {
-    if (code != 0 && engine.loop.key == 0 && !seam.scripted_keys)
+    if (code != 0 && engine.loop.key == 0)
         engine.loop.key = code;
-}
-
-static void TakeScriptedKey()
-{
-    engine.loop.key = 0;
-    if (!seam.keys.empty()) {
-        engine.loop.key = seam.keys.front();
-        seam.keys.pop_front();
-    }
 }
 
 int HGE::Input_GetKey()
@@ -53,21 +44,7 @@ static bool &Held(int code)
 void NoteKeysHeld()
 {
     engine.input.held.fill(false);
-    if (seam.held_keys_set) {
-        for (int code : seam.held_keys)
-            Held(code) = true;
-        return;
-    }
-    MarkX11KeysDown(engine.input.held);
-    int count = 0;
-    const Uint8 *state = SDL_GetKeyboardState(&count);
-    for (int scancode = 0; state && scancode < count; ++scancode) {
-        if (!state[scancode])
-            continue;
-        const int code = TranslateKey(SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(scancode)));
-        if (code != 0)
-            Held(code) = true;
-    }
+    platform->MarkKeysDown(engine.input.held);
 }
 
 static void KeyDown(const SDL_KeyboardEvent &key)
@@ -197,6 +174,5 @@ void ReadEvents()
         default: break;
         }
     }
-    if (seam.scripted_keys)
-        TakeScriptedKey();
+    platform->InputRead();
 }

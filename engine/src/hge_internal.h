@@ -16,7 +16,7 @@
 
 #include "hge.h"
 #include "hge_layout.h"
-#include "hge_testing.h"
+#include "hge_platform.h"
 
 // One step of a scene as it reaches the pixels: a clear (quad unused), or a
 // quad with its corners already on whole pixels and, when it is drawn from a
@@ -189,41 +189,10 @@ struct EngineState {
 
 extern EngineState engine;
 
-// What the testing seam has chosen; the engine consults it at every point
-// where a test may stand in for the platform.
-struct SeamState {
-    bool headless = false;
-    bool virtual_clock = false;
-    float clock_step = 1.0f / 60.0f;
-    float now = 0.0f;
-    bool seeded = false;
-    uint32_t seed = 0;
-    bool scripted_keys = false;
-    std::deque<int> keys;
-    std::function<bool(int)> frame_hook;
-    bool fail_next_initiate = false;
-    bool record_quads = false;
-    std::vector<hgeTesting::RecordedQuad> quads;
-    bool capture_window = false;
-    bool draw_window = false;
-    bool redraw_every_frame = false;
-    PictureSize usable_area;  // 0x0: ask the platform
-    bool held_keys_set = false;
-    std::vector<int> held_keys;
-    std::vector<SDL_Joystick *> pads;  // virtual pads by number, null once unplugged
-    hgeTesting::Pixels window;
-    std::vector<std::string> log_lines;
-    int frame_count = 0;
-    int presents = 0;
-};
-
-extern SeamState seam;
 
 // ---------------------------------------------------------------- hge_keys.cpp
 // Windows virtual-key code of an SDL key, or 0 for a key the engine does not report.
 int TranslateKey(SDL_Keycode key);
-// The X keysym and the code of every key the engine reports.
-void ForEachX11Key(const std::function<void(unsigned long x_keysym, int code)> &visit);
 // F11, or Enter with Alt: the engine's own fullscreen switch, never the game's.
 bool IsFullscreenKey(const SDL_Keysym &key);
 // The key a gamepad button stands for, or 0.
@@ -250,12 +219,6 @@ void NoteKeysHeld();
 bool StartPads();
 // Closes every pad; called by System_Shutdown before SDL goes.
 void ClosePads();
-
-// ---------------------------------------------------------------- hge_x11.cpp
-// Marks the codes of the keys the X server has down now; none when the
-// window is not on X11. SDL itself reports no key pressed before the window
-// had the focus, until the key's first autorepeat comes as a new press.
-void MarkX11KeysDown(std::array<bool, 256> &held);
 
 // ---------------------------------------------------------------- hge_window.cpp
 // Opens the window hidden, at the logical size, fullscreen unless windowed.
@@ -309,8 +272,3 @@ void DrawQuad(const hgeQuad &drawn);
 // Lets the staging texture go (with the renderer, or to grow it).
 void FreeStaging();
 
-// ---------------------------------------------------------------- hge_testing.cpp
-// Reads the window back just before it is presented, while CaptureWindow is on.
-void CaptureShownWindow();
-// Unplugs the virtual pads a test plugged in; called by System_Shutdown.
-void UnplugVirtualPads();

@@ -3,17 +3,14 @@
 // keys are named.
 #include "hge_internal.h"
 
-#include <X11/keysym.h>
-
 namespace {
 
 // A run of consecutive SDL keys and the code of its first key; the codes of
-// the others follow on, and so do their X keysyms (X11 names keys by these).
+// the others follow on.
 struct KeyRun {
     SDL_Keycode first;
     SDL_Keycode last;
     int code;
-    unsigned long x_keysym;
 };
 
 }  // namespace
@@ -21,35 +18,35 @@ struct KeyRun {
 // SDL names a letter by its lower-case character whatever the shift state,
 // so the letters map straight onto the upper-case codes.
 static const KeyRun key_table[] = {
-    {SDLK_BACKSPACE, SDLK_BACKSPACE, HGEK_BACKSPACE, XK_BackSpace},
-    {SDLK_TAB, SDLK_TAB, HGEK_TAB, XK_Tab},
-    {SDLK_RETURN, SDLK_RETURN, HGEK_ENTER, XK_Return},
-    {SDLK_KP_ENTER, SDLK_KP_ENTER, HGEK_ENTER, XK_KP_Enter},
-    {SDLK_LSHIFT, SDLK_LSHIFT, HGEK_SHIFT, XK_Shift_L},
-    {SDLK_RSHIFT, SDLK_RSHIFT, HGEK_SHIFT, XK_Shift_R},
-    {SDLK_LCTRL, SDLK_LCTRL, HGEK_CTRL, XK_Control_L},
-    {SDLK_RCTRL, SDLK_RCTRL, HGEK_CTRL, XK_Control_R},
-    {SDLK_LALT, SDLK_LALT, HGEK_ALT, XK_Alt_L},
-    {SDLK_RALT, SDLK_RALT, HGEK_ALT, XK_Alt_R},
-    {SDLK_PAUSE, SDLK_PAUSE, HGEK_PAUSE, XK_Pause},
-    {SDLK_CAPSLOCK, SDLK_CAPSLOCK, HGEK_CAPSLOCK, XK_Caps_Lock},
-    {SDLK_ESCAPE, SDLK_ESCAPE, HGEK_ESCAPE, XK_Escape},
-    {SDLK_SPACE, SDLK_SPACE, HGEK_SPACE, XK_space},
-    {SDLK_PAGEUP, SDLK_PAGEUP, HGEK_PGUP, XK_Prior},
-    {SDLK_PAGEDOWN, SDLK_PAGEDOWN, HGEK_PGDN, XK_Next},
-    {SDLK_END, SDLK_END, HGEK_END, XK_End},
-    {SDLK_HOME, SDLK_HOME, HGEK_HOME, XK_Home},
-    {SDLK_LEFT, SDLK_LEFT, HGEK_LEFT, XK_Left},
-    {SDLK_UP, SDLK_UP, HGEK_UP, XK_Up},
-    {SDLK_RIGHT, SDLK_RIGHT, HGEK_RIGHT, XK_Right},
-    {SDLK_DOWN, SDLK_DOWN, HGEK_DOWN, XK_Down},
-    {SDLK_INSERT, SDLK_INSERT, HGEK_INSERT, XK_Insert},
-    {SDLK_DELETE, SDLK_DELETE, HGEK_DELETE, XK_Delete},
-    {SDLK_0, SDLK_9, HGEK_0, XK_0},
-    {SDLK_a, SDLK_z, HGEK_A, XK_a},
-    {SDLK_KP_0, SDLK_KP_0, HGEK_NUMPAD0, XK_KP_0},
-    {SDLK_KP_1, SDLK_KP_9, HGEK_NUMPAD0 + 1, XK_KP_1},
-    {SDLK_F1, SDLK_F12, HGEK_F1, XK_F1},
+    {SDLK_BACKSPACE, SDLK_BACKSPACE, HGEK_BACKSPACE},
+    {SDLK_TAB, SDLK_TAB, HGEK_TAB},
+    {SDLK_RETURN, SDLK_RETURN, HGEK_ENTER},
+    {SDLK_KP_ENTER, SDLK_KP_ENTER, HGEK_ENTER},
+    {SDLK_LSHIFT, SDLK_LSHIFT, HGEK_SHIFT},
+    {SDLK_RSHIFT, SDLK_RSHIFT, HGEK_SHIFT},
+    {SDLK_LCTRL, SDLK_LCTRL, HGEK_CTRL},
+    {SDLK_RCTRL, SDLK_RCTRL, HGEK_CTRL},
+    {SDLK_LALT, SDLK_LALT, HGEK_ALT},
+    {SDLK_RALT, SDLK_RALT, HGEK_ALT},
+    {SDLK_PAUSE, SDLK_PAUSE, HGEK_PAUSE},
+    {SDLK_CAPSLOCK, SDLK_CAPSLOCK, HGEK_CAPSLOCK},
+    {SDLK_ESCAPE, SDLK_ESCAPE, HGEK_ESCAPE},
+    {SDLK_SPACE, SDLK_SPACE, HGEK_SPACE},
+    {SDLK_PAGEUP, SDLK_PAGEUP, HGEK_PGUP},
+    {SDLK_PAGEDOWN, SDLK_PAGEDOWN, HGEK_PGDN},
+    {SDLK_END, SDLK_END, HGEK_END},
+    {SDLK_HOME, SDLK_HOME, HGEK_HOME},
+    {SDLK_LEFT, SDLK_LEFT, HGEK_LEFT},
+    {SDLK_UP, SDLK_UP, HGEK_UP},
+    {SDLK_RIGHT, SDLK_RIGHT, HGEK_RIGHT},
+    {SDLK_DOWN, SDLK_DOWN, HGEK_DOWN},
+    {SDLK_INSERT, SDLK_INSERT, HGEK_INSERT},
+    {SDLK_DELETE, SDLK_DELETE, HGEK_DELETE},
+    {SDLK_0, SDLK_9, HGEK_0},
+    {SDLK_a, SDLK_z, HGEK_A},
+    {SDLK_KP_0, SDLK_KP_0, HGEK_NUMPAD0},
+    {SDLK_KP_1, SDLK_KP_9, HGEK_NUMPAD0 + 1},
+    {SDLK_F1, SDLK_F12, HGEK_F1},
 };
 
 int TranslateKey(SDL_Keycode key)
@@ -59,14 +56,6 @@ int TranslateKey(SDL_Keycode key)
             return run.code + (key - run.first);
     }
     return 0;
-}
-
-void ForEachX11Key(const std::function<void(unsigned long x_keysym, int code)> &visit)
-{
-    for (const KeyRun &run : key_table) {
-        for (SDL_Keycode key = run.first; key <= run.last; ++key)
-            visit(run.x_keysym + static_cast<unsigned long>(key - run.first), run.code + (key - run.first));
-    }
 }
 
 bool IsFullscreenKey(const SDL_Keysym &key)

@@ -4,7 +4,7 @@
 #include "hge_pacing.h"
 
 #include <cmath>
-#include <thread>
+#include <algorithm>
 
 static constexpr double DEFAULT_REFRESH_HZ = 60.0;
 
@@ -12,10 +12,7 @@ static constexpr double DEFAULT_REFRESH_HZ = 60.0;
 
 double EngineSeconds()
 {
-    if (seam.virtual_clock)
-        return seam.now;
-    std::chrono::duration<double> since = std::chrono::steady_clock::now() - engine.timing.start;
-    return since.count();
+    return platform->Seconds();
 }
 
 float HGE::Timer_GetTime()
@@ -56,7 +53,7 @@ static double DisplayPeriod()
 static FramePacer MakePacer()
 {
     PaceMode mode = PaceMode::Deadlines;
-    if (seam.virtual_clock || engine.settings.fps == 0)
+    if (!platform->PacesFrames() || engine.settings.fps == 0)
         mode = PaceMode::Unpaced;
     else if (engine.video.vsync)
         mode = PaceMode::Measuring;
@@ -71,24 +68,17 @@ static void WaitForNextFrame(FramePacer &pacer)
         SDL_RenderSetVSync(engine.video.renderer, 0);
         engine.video.vsync = false;
     }
-    if (next > now) {
-        auto wake = engine.timing.start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                       std::chrono::duration<double>(next));
-        std::this_thread::sleep_until(wake);
-    }
+    platform->WaitUntil(std::max(next, now));
 }
 
 static bool RunFrame(int frame)
 {
-    if (seam.virtual_clock && frame > 0)
-        seam.now += seam.clock_step;
+    platform->FrameBegins(frame);
     engine.loop.presented = false;
     ReadEvents();
     if (engine.loop.quit)
         return true;
-    bool done = engine.settings.frame_func();
-    seam.frame_count = frame + 1;
-    if (done)
+    if (engine.settings.frame_func())
         return true;
     // Read only now: the frame function may have installed another one.
     if (engine.settings.render_func)
@@ -97,11 +87,10 @@ static bool RunFrame(int frame)
     ShowWindowAtStart(nullptr);
     // Gamepads are a bonus, started once the first picture is out (SDL takes
     // a millisecond or two to look for them); a pad plugged in before is
-    // reported in the next frame. Headless, only a test that plugs a pad in
-    // starts them, so that no pad of the machine the tests run on takes part.
-    if (frame == 0 && !seam.headless)
+    // reported in the next frame.
+    if (frame == 0 && platform->LooksForPads())
         StartPads();
-    if (seam.frame_hook && seam.frame_hook(frame))
+    if (platform->FrameEnds(frame))
         return true;
     return !engine.settings.frame_func;
 }
@@ -122,7 +111,6 @@ bool HGE::System_Start()
     }
     engine.loop.running = true;
     engine.loop.quit = false;
-    seam.frame_count = 0;
     NoteKeysHeld();
     FramePacer pacer = MakePacer();
     for (int frame = 0; !RunFrame(frame); ++frame)

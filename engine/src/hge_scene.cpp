@@ -32,7 +32,7 @@
 //    (uncovered, restored, resized, moved to another screen, switched to or
 //    from fullscreen), an output of another size than at the last present,
 //    and a last scene that was only noted down headless, never shown;
-//  - the testing seam's RedrawEveryFrame.
+//  - a platform that redraws everything (the testing seam's RedrawEveryFrame).
 // Reading a target back mid-scene draws what was held back first, so it reads
 // as drawn at every step.
 #include "hge_internal.h"
@@ -76,7 +76,7 @@ static bool StartsWithClear(const std::vector<DrawStep> &steps)
 static bool HoldsPictureOfLastScene(const TextureEntry &target)
 {
     return StartsWithClear(target.scenes.last) &&
-           target.changes_at_last_scene == engine.textures.changes && !seam.redraw_every_frame;
+           target.changes_at_last_scene == engine.textures.changes && !platform->RedrawsEverything();
 }
 
 // From the first step that differs from the last scene on, a scene's steps
@@ -185,7 +185,7 @@ static void NoteWindowScene(bool shown)
 static bool WindowShowsScene()
 {
     return SceneRepeats() && engine.window.last_shown && !engine.window.force_present &&
-           !seam.redraw_every_frame && engine.window.changes_at_last == engine.textures.changes &&
+           !platform->RedrawsEverything() && engine.window.changes_at_last == engine.textures.changes &&
            StartsWithClear(engine.window.scenes.last) &&
            OutputSize() == engine.window.presented_output;
 }
@@ -195,10 +195,8 @@ static void ShowWindowScene()
     // After anything that may have spoilt the window, it is drawn whole.
     DrawWindowScene(SceneSteps(), !engine.window.force_present);
     // Read back before presenting: afterwards the back buffer is undefined.
-    if (seam.capture_window)
-        CaptureShownWindow();
+    platform->Presenting();
     SDL_RenderPresent(engine.video.renderer);
-    ++seam.presents;
     engine.loop.presented = true;
     engine.window.force_present = false;
     engine.window.presented_output = OutputSize();
@@ -233,7 +231,7 @@ bool HGE::Gfx_BeginScene(HTARGET target)
     engine.scene.target = target;
     SDL_RenderGetViewport(engine.video.renderer, &engine.scene.area);
     // Nobody can see a headless window unless a test reads it back.
-    engine.scene.dry = !target && seam.headless && !seam.capture_window && !seam.draw_window;
+    engine.scene.dry = !target && platform->WindowUnseen();
     engine.scene.record = entry ? &entry->scenes : &engine.window.scenes;
     engine.scene.record->next.clear();
     engine.scene.matched = 0;
@@ -290,8 +288,7 @@ void HGE::Gfx_RenderQuad(const hgeQuad *quad)
 {
     if (!quad)
         return;
-    if (seam.record_quads)
-        seam.quads.push_back({*quad, engine.scene.active ? engine.scene.target : 0});
+    platform->QuadGiven(*quad, engine.scene.active ? engine.scene.target : 0);
     if (!engine.scene.active)
         return;
     DrawStep &step = NewStep();

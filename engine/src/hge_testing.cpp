@@ -1,12 +1,10 @@
 // The testing seam: what a test chooses in place of the platform, and the
 // read-back of targets and of the window that tests look at.
-#include "hge_internal.h"
+#include "hge_seam.h"
 
 #include <SDL_image.h>
 
 #include <algorithm>
-
-SeamState seam;
 
 // ---------------------------------------------------------------- read-back
 
@@ -59,15 +57,18 @@ namespace hgeTesting {
 void Reset()
 {
     seam = SeamState();
+    platform = &NativePlatform();
 }
 
 void UseHeadless()
 {
+    StandIn();
     seam.headless = true;
 }
 
 void UseVirtualClock(float step, float start)
 {
+    StandIn();
     seam.virtual_clock = true;
     seam.clock_step = step;
     seam.now = start;
@@ -80,6 +81,7 @@ void SetTime(float seconds)
 
 void SetSeed(uint32_t seed)
 {
+    StandIn();
     seam.seeded = true;
     seam.seed = seed;
     engine.random.seed(seed);
@@ -87,6 +89,7 @@ void SetSeed(uint32_t seed)
 
 void QueueKeys(const std::vector<int> &keys)
 {
+    StandIn();
     seam.scripted_keys = true;
     seam.keys.insert(seam.keys.end(), keys.begin(), keys.end());
 }
@@ -98,16 +101,19 @@ size_t PendingKeys()
 
 void SetFrameHook(std::function<bool(int frame)> hook)
 {
+    StandIn();
     seam.frame_hook = std::move(hook);
 }
 
 void FailNextInitiate()
 {
+    StandIn();
     seam.fail_next_initiate = true;
 }
 
 void RecordQuads(bool on)
 {
+    StandIn();
     seam.record_quads = on;
 }
 
@@ -123,16 +129,19 @@ void ClearQuads()
 
 void CaptureWindow(bool on)
 {
+    StandIn();
     seam.capture_window = on;
 }
 
 void DrawHeadlessWindow(bool on)
 {
+    StandIn();
     seam.draw_window = on;
 }
 
 void RedrawEveryFrame(bool on)
 {
+    StandIn();
     seam.redraw_every_frame = on;
 }
 
@@ -197,6 +206,7 @@ Pixels LoadPNG(const std::string &path)
 
 void SetUsableDisplayArea(int width, int height)
 {
+    StandIn();
     seam.usable_area = {width, height};
 }
 
@@ -211,6 +221,7 @@ void ResizeWindow(int width, int height)
 
 void HoldKeys(const std::vector<int> &codes)
 {
+    StandIn();
     seam.held_keys_set = true;
     seam.held_keys = codes;
 }
@@ -237,6 +248,7 @@ static SDL_GameControllerButton SdlButton(PadButton button)
 // maps each one to the controller's button or axis of the same number.
 int PlugInPad()
 {
+    StandIn();
     if (!engine.video.initiated || !StartPads())
         return -1;
     SDL_VirtualJoystickDesc pad{};

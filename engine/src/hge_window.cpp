@@ -36,16 +36,6 @@ static PictureSize LogicalSize()
     return {engine.settings.screen_width, engine.settings.screen_height};
 }
 
-static PictureSize UsableArea(int display)
-{
-    if (seam.usable_area.width > 0)
-        return seam.usable_area;
-    SDL_Rect usable;
-    if (SDL_GetDisplayUsableBounds(display, &usable) != 0)
-        return {};
-    return {usable.w, usable.h};
-}
-
 // ---------------------------------------------------------------- the picture
 
 namespace {
@@ -179,7 +169,7 @@ static void DrawPicture(const Picture &picture, PictureSize output, bool may_reu
     const PictureLayout layout = FitPicture({target.width, target.height}, output);
     // Only a framebuffer that outlives its presents can be drawn in part;
     // a shrunk picture is always drawn whole.
-    bool tracked = engine.video.software && !seam.redraw_every_frame && layout.multiple > 0;
+    bool tracked = engine.video.software && !platform->RedrawsEverything() && layout.multiple > 0;
     // The output holds this target already, laid out the same way (a
     // target's size never changes) and shown alike.
     const bool reuse = tracked && may_reuse && shown.valid && shown.target == picture.handle &&
@@ -289,7 +279,7 @@ void ShowWindowAtStart(const std::vector<DrawStep> *first_scene)
             base = {picture.target->width, picture.target->height};
     }
     const int display = std::max(SDL_GetWindowDisplayIndex(window), 0);
-    const PictureSize usable = UsableArea(display);
+    const PictureSize usable = platform->UsableArea(display);
     const PictureSize size = StartWindowSize(designed, base, usable);
     // In fullscreen this is the size the window comes back to.
     SDL_SetWindowSize(window, size.width, size.height);

@@ -102,18 +102,22 @@ TEST(EngineLife, WithoutADisplayTheInvisibleFallbackCountsAsFailureAndTheLogSays
         else
             setenv("DISPLAY", display.c_str(), 1);
         HGE *hge = hgeCreate(HGE_VERSION);
+        // The player's platform keeps no lines for the seam: its log is what
+        // a player reads on standard error.
+        testing::internal::CaptureStderr();
         bool opened = hge->System_Initiate();
+        const std::string log = testing::internal::GetCapturedStderr();
         // A machine with a console display may open one; an invisible one never.
         if (opened) {
             std::string driver = SDL_GetCurrentVideoDriver();
             EXPECT_NE(driver, "offscreen");
             EXPECT_NE(driver, "dummy");
         } else if (display.empty()) {
-            EXPECT_EQ(hgeTesting::LogLines().back(), "no display: set DISPLAY or WAYLAND_DISPLAY");
+            EXPECT_NE(log.find("no display: set DISPLAY or WAYLAND_DISPLAY\n"), std::string::npos) << log;
         } else {
             // Not asked to set what is set already: told which display failed.
-            EXPECT_EQ(hgeTesting::LogLines().back(),
-                      "can't open display " + named + ": no X server is running there");
+            EXPECT_NE(log.find("can't open display " + named + ": no X server is running there\n"),
+                      std::string::npos) << log;
         }
         hge->System_Shutdown();
         hge->Release();
@@ -123,7 +127,6 @@ TEST(EngineLife, WithoutADisplayTheInvisibleFallbackCountsAsFailureAndTheLogSays
 TEST(EngineLife, AnInvisibleDriverAskedForInTheEnvironmentIsAccepted)
 {
     hgeTesting::Reset();
-    hgeTesting::UseVirtualClock();
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     unsetenv("DISPLAY");
     HGE *hge = hgeCreate(HGE_VERSION);
