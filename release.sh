@@ -38,6 +38,12 @@ fi
 out=releases/$version
 rm -rf "$out"
 mkdir -p "$out" build
+# A release that fails leaves no half of itself behind.
+remove_failed_release() {
+    local status=$?
+    [ "$status" -eq 0 ] || rm -rf "$out"
+}
+trap remove_failed_release EXIT
 
 # release_part NAME SCRIPT TOOL... -- FILE...: runs SCRIPT when it exists and
 # every TOOL is installed, then copies each FILE it must have made into the
