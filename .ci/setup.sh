@@ -139,8 +139,9 @@ torvek_fuzz() {
 TORVEK_PACKAGE_DIR=build-package
 
 # The Debian package, torvek_<version>_amd64.deb: a Release build of only the
-# program and its data, laid out as a Debian game, with Debian's hardening
-# flags where dpkg-buildflags is installed; then copied into build/.
+# program and its data (the package is always laid out as a Debian game), with
+# Debian's hardening flags where dpkg-buildflags is installed; then copied
+# into build/.
 torvek_package() {
     if [ ! -f "$TORVEK_PACKAGE_DIR/CMakeCache.txt" ]; then
         (
@@ -148,7 +149,7 @@ torvek_package() {
                 eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
                 export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS"
             fi
-            cmake -S . -B "$TORVEK_PACKAGE_DIR" -DCMAKE_BUILD_TYPE=Release -DTORVEK_GAMES_LAYOUT=ON \
+            cmake -S . -B "$TORVEK_PACKAGE_DIR" -DCMAKE_BUILD_TYPE=Release \
                 -DTORVEK_TESTS=OFF -DTORVEK_BENCH=OFF
         )
     fi
@@ -195,7 +196,7 @@ torvek_check_package() {
         fi
     fi
     if command -v lintian >/dev/null; then
-        lintian --fail-on error "$deb" || status=1
+        lintian --fail-on error,warning "$deb" || status=1
     fi
     rm -rf "$root"
     [ "$status" -eq 0 ] && echo "package: $deb checked ($(du -k "$deb" | cut -f1) KB)"

@@ -39,8 +39,9 @@ static const char USAGE[] =
     "  --level LEVEL    how the computer plays: easy or hard (the default)\n"
     "  --fullscreen     start in fullscreen\n"
     "  --window         start in a window (the default)\n"
-    "  --help           show this help and exit\n"
+    "  -h, --help       show this help and exit\n"
     "  --version        show the version and exit\n"
+    "When an option is given more than once, the last one counts.\n"
     "\n"
     "Keys:\n"
     "  Enter            on the title screen: on to the menu; pad: Start\n"
@@ -56,6 +57,7 @@ static const char USAGE[] =
 struct Options {
     int computer_sides = 0;  // a bit for each side the computer plays
     int level = LEVEL_HARD;
+    bool level_given = false;
     bool windowed = true;
     bool help = false;
     bool version = false;
@@ -83,8 +85,44 @@ static bool Find_Value(const Named_Value (&table)[N], const std::string &name, i
     return false;
 }
 
-// Reads the options; on a word it does not know, says why on standard error
-// and returns false.
+// "easy or hard", "solids, stripes or both".
+template <size_t N>
+static std::string Names_Of(const Named_Value (&table)[N])
+{
+    std::string names;
+    for (size_t i = 0; i < N; ++i) {
+        if (i > 0)
+            names += i + 1 < N ? ", " : " or ";
+        names += table[i].name;
+    }
+    return names;
+}
+
+// A word echoed back in an error is cut short, so that a pasted page does not
+// fill the terminal; the cut never splits a UTF-8 character.
+constexpr size_t ECHO_LIMIT = 40;
+
+static std::string Echoed(const std::string &word)
+{
+    if (word.size() <= ECHO_LIMIT)
+        return word;
+    size_t cut = ECHO_LIMIT;
+    while (cut > 0 && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80)
+        --cut;
+    return word.substr(0, cut) + "...";
+}
+
+static bool Is_Option(const std::string &word)
+{
+    for (const char *option : {"--computer", "--level", "--fullscreen", "--window", "--help", "-h",
+                               "--version"})
+        if (word == option)
+            return true;
+    return false;
+}
+
+// Reads the options, the last of a repeated one counting; on a word it does
+// not know, says why on standard error and returns false.
 static bool Read_Options(const char *command_line, Options *options)
 {
     std::istringstream words(command_line ? command_line : "");
@@ -95,6 +133,10 @@ static bool Read_Options(const char *command_line, Options *options)
         if (has_value) {
             value = word.substr(equals + 1);
             word.resize(equals);
+        }
+        if (!Is_Option(word)) {
+            std::fprintf(stderr, "torvek: unknown option %s\n", Echoed(word).c_str());
+            return false;
         }
         const bool takes_value = word == "--computer" || word == "--level";
         // The next option is no value: "--computer --level easy" lacks one.
@@ -109,24 +151,26 @@ static bool Read_Options(const char *command_line, Options *options)
         }
         int chosen = 0;
         if (word == "--computer" && Find_Value(COMPUTER_SIDES, value, &chosen)) {
-            options->computer_sides |= chosen;
+            options->computer_sides = chosen;
         } else if (word == "--level" && Find_Value(LEVELS, value, &chosen)) {
             options->level = chosen;
+            options->level_given = true;
+        } else if (takes_value) {
+            std::fprintf(stderr, "torvek: %s %s: expected %s\n", word.c_str(),
+                         Echoed(value).c_str(),
+                         (word == "--computer" ? Names_Of(COMPUTER_SIDES) : Names_Of(LEVELS)).c_str());
+            return false;
         } else if (word == "--fullscreen" || word == "--window") {
             options->windowed = word == "--window";
-        } else if (word == "--help") {
+        } else if (word == "--help" || word == "-h") {
             options->help = true;
-        } else if (word == "--version") {
-            options->version = true;
-        } else if (takes_value) {
-            std::fprintf(stderr, "torvek: %s %s: expected %s\n", word.c_str(), value.c_str(),
-                         word == "--computer" ? "solids, stripes or both" : "easy or hard");
-            return false;
         } else {
-            std::fprintf(stderr, "torvek: unknown option %s\n", word.c_str());
-            return false;
+            options->version = true;
         }
     }
+    const bool starts = !options->help && !options->version;
+    if (starts && options->level_given && options->computer_sides == 0)
+        std::fprintf(stderr, "torvek: --level changes nothing without --computer\n");
     return true;
 }
 

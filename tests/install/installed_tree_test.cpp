@@ -169,6 +169,11 @@ TEST_F(InstalledTree, LaysOutTheExecutableItsDataADesktopEntryAndIcons)
             << file;
     }
 
+    // The other layout, which only the Debian package installs, is not here too.
+    const bool games_layout = std::string(TORVEK_INSTALL_BIN_DIR) == "games";
+    EXPECT_FALSE(fs::exists(prefix / (games_layout ? "bin" : "games")));
+    EXPECT_FALSE(fs::exists(prefix / (games_layout ? "share/torvek" : "share/games")));
+
     const std::string entry = ReadText(prefix / "share/applications/torvek.desktop");
     EXPECT_EQ(entry.rfind("[Desktop Entry]\n", 0), 0u) << entry;
     EXPECT_EQ(DesktopValue(entry, "Type"), "Application");

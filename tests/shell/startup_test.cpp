@@ -1,8 +1,9 @@
 // Start-up and shutdown of the real program: the failure path, quitting
-// before and during a match.
+// before and during a match, and the command line.
 #include <gtest/gtest.h>
 
 #include "board.h"
+#include "computer.h"
 #include "main.h"
 #include "pieces.h"
 #include "torvek_test.h"
@@ -113,24 +114,33 @@ TEST(StartUp, ASecondRunInOneProcessStartsAsTheFirst)
 }
 
 // --help and --version answer and end; a word the program does not know ends
-// it with status 2 and a line that says what is wrong. None opens a window.
+// it with status 2 and a line that says what is wrong, echoing the word cut
+// short. None opens a window.
 TEST(CommandLine, AnswersHelpAndVersionAndRefusesWhatItDoesNotKnow)
 {
     struct Case {
-        const char *line;
+        std::string line;
         int status;
         const char *out;  // on standard output
         const char *err;  // on standard error
     };
+    const std::string pasted(100000, 'x');
     const Case cases[] = {
         {"--help", 0, "--computer SIDE", ""},
+        {"-h", 0, "--computer SIDE", ""},
+        {"--level easy --help", 0, "--computer SIDE", ""},
         {"--version", 0, "torvek ", ""},
         {"--computer", 2, "", "--computer needs a value"},
         {"--computer --level easy", 2, "", "--computer needs a value"},
         {"--computer nobody", 2, "", "solids, stripes or both"},
-        {"--computer=both --level medium", 2, "", "easy or hard"},
+        {"--computer=both --level middling", 2, "", "--level middling: expected easy"},
         {"--help=me", 2, "", "takes no value"},
+        {"--bogus=1", 2, "", "unknown option --bogus\n"},
         {"-x", 2, "", "unknown option -x"},
+        {"--computer " + pasted, 2, "", "--computer xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...: expected"},
+        {"--" + pasted + "=1", 2, "", "unknown option --xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\n"},
+        // The value's 40th byte starts a two-byte character: cut before it.
+        {"--level " + std::string(39, 'a') + "\u00e9\u00e9", 2, "", "aa...: expected"},
     };
     for (const Case &c : cases) {
         std::string line = c.line;
@@ -139,13 +149,60 @@ TEST(CommandLine, AnswersHelpAndVersionAndRefusesWhatItDoesNotKnow)
         const int status = WinMain(nullptr, nullptr, line.data(), 1);
         const std::string out = testing::internal::GetCapturedStdout();
         const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(status, c.status) << c.line;
-        EXPECT_NE(out.find(c.out), std::string::npos) << c.line << ": " << out;
-        EXPECT_NE(err.find(c.err), std::string::npos) << c.line << ": " << err;
+        const std::string shown = c.line.substr(0, 60);
+        EXPECT_EQ(status, c.status) << shown;
+        EXPECT_NE(out.find(c.out), std::string::npos) << shown << ": " << out;
+        EXPECT_NE(err.find(c.err), std::string::npos) << shown << ": " << err.substr(0, 200);
         if (c.status == 2) {
-            EXPECT_NE(err.find("--help"), std::string::npos) << c.line;
+            EXPECT_NE(err.find("--help"), std::string::npos) << shown;
+            EXPECT_LT(err.size(), 200u) << shown;
+        } else {
+            EXPECT_EQ(err, "") << shown;
         }
     }
     EXPECT_EQ(hgeTesting::FrameCount(), 0);
     EXPECT_EQ(hge, nullptr);
+}
+
+// Options that start the game: of a repeated option the last counts, and a
+// level without a computer to play it starts the game for two players as
+// usual but says that it changes nothing.
+TEST(CommandLine, TheLastOfARepeatedOptionCountsAndALevelAloneOnlyWarns)
+{
+    struct Case {
+        const char *line;
+        bool solids_human, stripes_human;
+        int level;
+        bool warns;
+    };
+    const Case cases[] = {
+        {"--computer stripes --computer solids", false, true, LEVEL_HARD, false},
+        {"--computer solids --computer both", false, false, LEVEL_HARD, false},
+        {"--computer both --level easy --level hard", false, false, LEVEL_HARD, false},
+        {"--level easy --computer=stripes", true, false, LEVEL_EASY, false},
+        {"--level easy", true, true, LEVEL_EASY, true},
+        {"--fullscreen --window --level=hard", true, true, LEVEL_HARD, true},
+    };
+    for (const Case &c : cases) {
+        bool humans[SIDES] = {};
+        bool windowed = false;
+        testing::internal::CaptureStderr();
+        const int status = RunGame({HGEK_ENTER, HGEK_N, 0, HGEK_ESCAPE}, [&](int) {
+            if (opponent[SOLIDS]) {
+                for (int side = SOLIDS; side < SIDES; ++side)
+                    humans[side] = opponent[side]->Get_Human();
+                windowed = hge->System_GetState(HGE_WINDOWED);
+            }
+            return false;
+        }, 1, 0.0f, c.line);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, 0) << c.line;
+        EXPECT_EQ(humans[SOLIDS], c.solids_human) << c.line;
+        EXPECT_EQ(humans[STRIPES], c.stripes_human) << c.line;
+        EXPECT_EQ(computer_level, c.level) << c.line;
+        EXPECT_TRUE(windowed) << c.line;
+        EXPECT_EQ(err.find("--level changes nothing without --computer") != std::string::npos, c.warns)
+            << c.line << ": " << err;
+        hgeTesting::Reset();
+    }
 }
