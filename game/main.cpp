@@ -41,6 +41,7 @@ static const char USAGE[] =
     "  --window         start in a window (the default)\n"
     "  -h, --help       show this help and exit\n"
     "  --version        show the version and exit\n"
+    "\n"
     "When an option is given more than once, the last one counts.\n"
     "\n"
     "Keys:\n"
