@@ -9,6 +9,18 @@
 #   torvek_deps_web       sets TORVEK_WEB_PREFIX, TORVEK_WEB_CMAKE_ARGS and
 #                         exports what emcc needs (torvek_deps_web_env)
 #   torvek_deps_all       both, the web build beside the Windows one
+#   torvek_deps_wine_start PREFIX / torvek_deps_wine_stop
+#                         a warm Wine for many test programs in a row
+#
+#   cmake -S . -B build-windows "${TORVEK_WINDOWS_CMAKE_ARGS[@]}"
+#   emcmake cmake -S . -B build-web "${TORVEK_WEB_CMAKE_ARGS[@]}"
+# and in CMake, for both: find_package(SDL2 CONFIG) gives SDL2::SDL2-static
+# (and SDL2::SDL2main), find_package(SDL2_image CONFIG) gives
+# SDL2_image::SDL2_image-static; for Windows find_package(GTest) gives
+# GTest::gtest, GTest::gtest_main, GTest::gmock. pkg-config finds sdl2 and
+# SDL2_image in the Windows prefix too. The licence texts are in each
+# prefix's share/licenses/. Never emscripten's ports (-sUSE_SDL and the
+# like): they download, and fail here.
 #
 # TORVEK_DEPS_CACHE (default ~/.cache/torvek-deps) holds the sources, one
 # prefix per platform and the build logs. A prefix's folder is named by a
@@ -109,7 +121,8 @@ torvek_deps_apt() {
 # libsdl2-image), or nothing.
 torvek_deps_source_dir() {
     local dir
-    for dir in "$TORVEK_DEPS_CACHE/src/$1-"*/; do
+    # Named NAME-VERSION: libsdl2-image-2.6.3 is not a version of libsdl2.
+    for dir in "$TORVEK_DEPS_CACHE/src/$1-"[0-9]*/; do
         [ -f "$dir/debian/changelog" ] && { echo "${dir%/}"; return; }
     done
     return 0
@@ -449,4 +462,37 @@ torvek_deps_all() {
     [ "$status" -eq 0 ] || return 1
     # Built now: this only sets the variables.
     torvek_deps_windows
+}
+
+# ---------------------------------------------------------------- Wine
+
+# Prints Wine's 64-bit loader: Debian's `wine` wrapper warns on every start
+# that 32-bit Wine is missing.
+torvek_deps_wine() {
+    if [ -x /usr/lib/wine/wine64 ]; then
+        echo /usr/lib/wine/wine64
+    else
+        command -v wine64 || command -v wine
+    fi
+}
+
+# Starts Wine in the prefix named (made the first time, in about 10 s) and
+# keeps its server and services running until torvek_deps_wine_stop (or a
+# minute after the last program ended), and exports WINEPREFIX (and
+# WINEDEBUG=-all unless it is set): each program started there afterwards
+# takes hundredths of a second, not about 3 s. Their output goes to a log
+# in the prefix: services that inherit a test's output keep ctest waiting
+# for it to close. A Windows build folder's own prefix is build-windows/wine
+# (the toolchain file's default).
+torvek_deps_wine_start() {
+    export WINEPREFIX=$1
+    export WINEDEBUG=${WINEDEBUG:--all}
+    mkdir -p "$WINEPREFIX"
+    wineserver -p 60 </dev/null >>"$WINEPREFIX/torvek-wine.log" 2>&1
+    "$(torvek_deps_wine)" wineboot </dev/null >>"$WINEPREFIX/torvek-wine.log" 2>&1
+}
+
+torvek_deps_wine_stop() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
 }
