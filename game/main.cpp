@@ -18,6 +18,7 @@ void Reset_Game_State()
     Delete_Players();
     Reset_Board();
     Set_Selection(PLACING_CURSORS);
+    Forget_Pointer();
     Reset_Transition();
     Forget_Computer_Choice();
     Forget_Computer_Memories();
