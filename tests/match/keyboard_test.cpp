@@ -192,8 +192,9 @@ TEST(AttackKeys, ConfirmedCaptureRecordsAttackerAndTarget)
 }
 
 // Against the computer: its turn shows what moves, then where, each for
-// about half a second, and plays it as the keys would; keys pressed
-// meanwhile belong to nobody. Then the person's turn takes keys again.
+// about half a second, and plays it as the keys would; keys pressed and
+// clicks made meanwhile belong to nobody. Then the person's turn takes keys
+// again.
 TEST(ComputerTurn, ShowsWhatThenWhereThenPlaysWhileThePersonsKeysWait)
 {
     Options options;
@@ -201,8 +202,13 @@ TEST(ComputerTurn, ShowsWhatThenWhereThenPlaysWhileThePersonsKeysWait)
     options.first_side = STRIPES;
     bool person_moved = false;
     const auto records = Play(options, [&](const Record &r) {
-        if (r.frame.index == 0)
-            Press(std::vector<int>(FRAMES_PER_SECOND * 2, HGEK_SPACE));
+        // Space in every other frame, a click in each frame between.
+        if (r.frame.index == 0) {
+            for (int i = 0; i < FRAMES_PER_SECOND; ++i)
+                Press({HGEK_SPACE, 0});
+        }
+        if (r.state.game_turn == STRIPES && r.frame.index % 2)
+            Click_At(r.frame.index % 4 == 1 ? Hand_Point(5) : Cell_Point(0));
         if (r.state.game_turn == SOLIDS && Awaiting_Move())
             Press(Keys_For({false, 0, 4}));
         person_moved = r.state.transition == TRANS_PLACE && r.state.game_turn == SOLIDS;

@@ -236,6 +236,37 @@ bool Awaiting_Move()
     return Check_Attack(game_turn);
 }
 
+Point Cell_Point(int cell)
+{
+    return {board_x[cell], board_y[cell] - 1};
+}
+
+Point Hand_Point(int position)
+{
+    return {HAND_X + HAND_SPACING * position, HAND_Y - PIECE_HEIGHT / 2};
+}
+
+// The middle of the virtual pixel's block of window pixels.
+static int Window_Pixel(int virtual_pixel)
+{
+    return virtual_pixel * SCREEN_SCALE + SCREEN_SCALE / 2;
+}
+
+void Move_To(Point p)
+{
+    hgeTesting::MovePointer(Window_Pixel(p.x), Window_Pixel(p.y));
+}
+
+void Click_At(Point p, int button)
+{
+    hgeTesting::ClickPointer(Window_Pixel(p.x), Window_Pixel(p.y), button);
+}
+
+void Tap_At(Point p)
+{
+    hgeTesting::TapPointer(Window_Pixel(p.x), Window_Pixel(p.y));
+}
+
 // Letters are told apart by the texels they show.
 using Texels = std::tuple<float, float, float, float>;
 

@@ -138,6 +138,21 @@ std::vector<int> Keys_For(const Move &move);
 // step of a turn, with no key still waiting and no win about to deal afresh.
 bool Awaiting_Move();
 
+// Points of the virtual screen a player points at: on a cell (its stone just
+// behind its point, or the foot of the piece standing there) and in the
+// middle of a piece in the hand of the side to move.
+struct Point {
+    int x, y;
+};
+Point Cell_Point(int cell);
+Point Hand_Point(int position);
+// The pointer on a point of the virtual screen in the 1024x768 window, at 4x,
+// for the coming frame: the mouse moved there, or clicked there, or a
+// finger's tap there.
+void Move_To(Point p);
+void Click_At(Point p, int button = HGEK_LBUTTON);
+void Tap_At(Point p);
+
 // What the frame just finished drew into the virtual screen; clears the record.
 Screen Look();
 
