@@ -201,26 +201,29 @@ static void Click_Fighting(const Pointed &at)
     // hand take no click.
 }
 
+// Only a mouse that moves leads the cursor. A click acts on its own point
+// and leads nothing, so that a finger's tap moves no cursor it does not
+// confirm; a mouse resting where it clicked leads from the next frame on.
 static void Act_On_Pointer(int phase)
 {
     float x = 0, y = 0;
     const bool seen = hge->Input_GetMousePos(&x, &y);
+    const int click = hge->Input_GetClick();
     const bool moved = seen && (!pointer_seen || x != pointer_x || y != pointer_y);
-    pointer_seen = seen;
+    pointer_seen = seen && click == 0;
     pointer_x = x;
     pointer_y = y;
     if (!seen)
         return;
     const Pointed at = Pointed_At(x, y);
-    if (moved)
-        Follow_Pointer(phase, at);
-    const int click = hge->Input_GetClick();
     if (click == HGEK_RBUTTON)
         Act_On_Key(phase, HGEK_BACKSPACE);
     else if (click == HGEK_LBUTTON && phase == PHASE_PLACING)
         Click_Placing(at);
     else if (click == HGEK_LBUTTON)
         Click_Fighting(at);
+    else if (moved)
+        Follow_Pointer(phase, at);
 }
 
 // One key or one click per frame, the key first: what the engine reports,
