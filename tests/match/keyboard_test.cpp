@@ -11,42 +11,6 @@ using namespace match_test;
 
 namespace {
 
-// A key and the state it must leave after its frame.
-struct Step {
-    int key;
-    int turn_phase;
-    int cursor0, cursor1;
-    int transition = 0;
-};
-
-// Plays the keys one per frame from the first frame of a position and
-// checks the state after each; nothing else may change the board or hands.
-void Expect_Steps(const Options &options, const std::vector<Step> &steps)
-{
-    std::vector<int> keys;
-    for (const Step &s : steps)
-        keys.push_back(s.key);
-    const auto records = Play(options, [&](const Record &r) {
-        if (r.frame.index == 0)
-            Press(keys);
-        return r.frame.index == static_cast<int>(keys.size());
-    });
-    ASSERT_EQ(records.size(), steps.size() + 1);
-    for (size_t i = 0; i < steps.size(); ++i) {
-        const Snapshot &s = records[i + 1].state;
-        SCOPED_TRACE("after key " + std::to_string(i + 1) + " (code " +
-                     std::to_string(steps[i].key) + ")");
-        EXPECT_EQ(s.turn_phase, steps[i].turn_phase);
-        EXPECT_EQ(s.selection[0], steps[i].cursor0);
-        EXPECT_EQ(s.selection[1], steps[i].cursor1);
-        EXPECT_EQ(s.transition, steps[i].transition);
-        if (steps[i].transition == 0) {
-            EXPECT_EQ(s.board, records[0].state.board);
-            EXPECT_EQ(s.hand[SOLIDS], records[0].state.hand[SOLIDS]);
-        }
-    }
-}
-
 Options Placing(const std::string &board, const std::string &solids_hand,
                 const std::string &stripes_hand)
 {

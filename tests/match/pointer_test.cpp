@@ -15,39 +15,6 @@ using namespace match_test;
 
 namespace {
 
-// An input before a frame and the state it must leave after it.
-struct Step {
-    std::function<void()> input;
-    int turn_phase;
-    int cursor0, cursor1;
-    int transition = 0;
-};
-
-// Plays the steps one per frame from the first frame of a position and checks
-// the state after each; nothing but a confirmed move may change the board or hands.
-void Expect_Steps(const Options &options, const std::vector<Step> &steps)
-{
-    const auto records = Play(options, [&](const Record &r) {
-        const size_t next = static_cast<size_t>(r.frame.index);
-        if (next < steps.size())
-            steps[next].input();
-        return next == steps.size();
-    });
-    ASSERT_EQ(records.size(), steps.size() + 1);
-    for (size_t i = 0; i < steps.size(); ++i) {
-        const Snapshot &s = records[i + 1].state;
-        SCOPED_TRACE("after step " + std::to_string(i + 1));
-        EXPECT_EQ(s.turn_phase, steps[i].turn_phase);
-        EXPECT_EQ(s.selection[0], steps[i].cursor0);
-        EXPECT_EQ(s.selection[1], steps[i].cursor1);
-        EXPECT_EQ(s.transition, steps[i].transition);
-        if (steps[i].transition == 0) {
-            EXPECT_EQ(s.board, records[0].state.board);
-            EXPECT_EQ(s.hand[game_turn], records[0].state.hand[game_turn]);
-        }
-    }
-}
-
 Options Position(int phase, const std::string &board, const std::string &solids_hand,
                  const std::string &stripes_hand)
 {
