@@ -5,8 +5,10 @@
 
 TORVEK_PACKAGES=(cmake g++ pkg-config libsdl2-dev libsdl2-image-dev libgtest-dev libbenchmark-dev)
 # Only test.sh needs these: the package's dependencies are read with
-# dpkg-shlibdeps (dpkg-dev), and the validators check what it installs.
-TORVEK_TEST_PACKAGES=(dpkg-dev appstream desktop-file-utils lintian man-db)
+# dpkg-shlibdeps (dpkg-dev), the validators check what it installs, and the
+# desktop test plays the program with the mouse in an X server of its own
+# (xvfb, xdotool).
+TORVEK_TEST_PACKAGES=(dpkg-dev appstream desktop-file-utils lintian man-db xvfb xdotool)
 TORVEK_BUILD_DIR=build
 
 # Prints the packages named that dpkg does not list as installed.

@@ -85,6 +85,11 @@ enum hgeStringState {
 #define HGEK_NUMPAD0 0x60  // keypad digits 0x60 to 0x69
 #define HGEK_F1 0x70       // F1 to F12: 0x70 to 0x7B
 
+// Pointer buttons reported by Input_GetClick (the Windows codes of the mouse
+// buttons): a finger's tap is the left one.
+#define HGEK_LBUTTON 0x01
+#define HGEK_RBUTTON 0x02
+
 // One corner of a quad: position on the current target in pixels, depth,
 // ARGB colour, normalised texture coordinates.
 struct hgeVertex {
@@ -155,6 +160,28 @@ public:
     // keys they stand for (the arrows, Space, Backspace, Enter, Escape, N);
     // F11 and Alt+Enter are the engine's own and report nothing.
     int Input_GetKey();
+
+    // The pointer, beside the keys, for frame functions that also play by
+    // mouse or by touch; read with the keys, once a frame. Its positions
+    // are in pixels of the picture the window shows (the render target a
+    // window scene shows whole, else the logical window), from its top
+    // left: the window's point is mapped through the whole multiple and the
+    // black bars of the layout, and through the output's own scale where it
+    // has more pixels than the window (a HiDPI screen). The point given is
+    // the middle of the window pixel under the pointer, so it lies inside
+    // the picture pixel the player sees there.
+    //
+    // Where the mouse pointer is over the picture now: true and its point,
+    // else false (no mouse, off the window, over the bars). A finger gives no
+    // hover: it has a point only in the frame of its tap. In a frame with a
+    // click, the point of the click.
+    bool Input_GetMousePos(float *x, float *y);
+    // The button pressed over the picture in this frame, HGEK_LBUTTON or
+    // HGEK_RBUTTON (a tap is a left click), else 0; the same for every call
+    // within one frame. Like keys, one a frame: the first press counts, the
+    // others are dropped, not kept for later frames; a press on the bars is
+    // none. A frame may have both a key and a click.
+    int Input_GetClick();
 
     // Starts drawing into a render target, or into the window for 0.
     bool Gfx_BeginScene(HTARGET target = 0);

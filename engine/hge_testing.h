@@ -5,9 +5,9 @@
 // keys, and look at what it drew. The seam is a platform of its own: what
 // is chosen here for the clock, the keys, the screen and the log takes
 // effect once UseHeadless() has chosen it; the read-back and PNG files work
-// on any platform. The window, keyboard and gamepad calls
+// on any platform. The window, keyboard, gamepad and pointer calls
 // near the end stand in for a player at a real screen (tests of the
-// engine's window and input, and the whole-program gamepad test).
+// engine's window and input, and the whole-program gamepad and pointer tests).
 #pragma once
 
 #include <cstdint>
@@ -128,6 +128,23 @@ void SetPadButton(int pad, PadButton button, bool down);
 // The left stick, each axis from -1 to 1: right and down are positive.
 void SetPadStick(int pad, float x, float y);
 void UnplugPad(int pad);
+
+// ---------------------------------------------------------------- the pointer
+
+// A mouse and a finger on the window, at points in window coordinates (on a
+// HiDPI screen the output has more pixels than these). Each is pushed as the
+// events SDL reports for it and read at the next frame's reading of the
+// platform's events, mapped onto the picture as a real pointer's are.
+// Between System_Initiate and shutdown.
+void MovePointer(int x, int y);
+// The mouse moved to (x, y), `button` (HGEK_LBUTTON or HGEK_RBUTTON) pressed
+// and released there.
+void ClickPointer(int x, int y, int button = HGEK_LBUTTON);
+// A finger's tap at (x, y), as SDL reports a touch: a left click of its
+// touch mouse.
+void TapPointer(int x, int y);
+// The mouse leaves the window.
+void PointerLeaves();
 
 // Every line written to the headless platform's log since the last Reset
 // (they still go to standard error too).

@@ -1,5 +1,8 @@
 #include "board.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "resources.h"
 
 Piece *board_array[BOARD_CELLS];
@@ -57,6 +60,36 @@ static constexpr std::array<T, BOARD_CELLS> Spot_Column()
 constexpr std::array<int, BOARD_CELLS> board_x = Spot_Column<int, &Cell_Spot::x>();
 constexpr std::array<int, BOARD_CELLS> board_y = Spot_Column<int, &Cell_Spot::y>();
 constexpr std::array<float, BOARD_CELLS> board_z = Spot_Column<float, &Cell_Spot::z>();
+
+// The board picture's stones lie on the same slanted grid as the cells'
+// points: each stone is CELL_STEP along its row and ROW_STEP deep, every
+// pixel row one pixel left of the row behind it. The grid's back-left
+// corner lies 23 pixels left of and 16 above the board's centre, and a
+// cell's point stands 14 along and 7 down from its stone's back-left corner.
+constexpr int GRID_X = BOARD_X - 23;
+constexpr int GRID_Y = BOARD_Y - 16;
+static_assert(ROW_SLANT == ROW_STEP, "one pixel left per pixel row");
+
+static int Stone_At(int x, int y)
+{
+    const int down = y - GRID_Y;
+    const int along = x - GRID_X + down;
+    // The grid's far edges (its last column and row of grout) go with the stones before them.
+    if (down < 0 || along < 0 || down > BOARD_SIDE * ROW_STEP || along > BOARD_SIDE * CELL_STEP)
+        return NO_CELL;
+    const int row = std::min(down / ROW_STEP, BOARD_SIDE - 1);
+    const int column = std::min(along / CELL_STEP, BOARD_SIDE - 1);
+    return BOARD_SIDE * row + column;
+}
+
+int Cell_At(float x, float y)
+{
+    // Pieces are drawn from cell 0 on: a later one is in front.
+    for (int cell = BOARD_CELLS - 1; cell >= 0; --cell)
+        if (board_array[cell] && Piece_Covers(board_x[cell], board_y[cell], x, y))
+            return cell;
+    return Stone_At(static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y)));
+}
 
 static constexpr int NONE = NO_CELL;
 

@@ -84,6 +84,12 @@ void Capture_Take(int target);
 // and its own cell empties. Does nothing unless the take has emptied the target.
 void Capture_Advance(int attacker, int target);
 
+// The cell that the point (x, y) of the virtual screen shows, the pointer's
+// hit area of a cell: a piece standing on a cell counts as its cell (the
+// one in front where pieces overlap, as they are drawn), then the board's
+// stones, each with the grout up to its neighbours; NO_CELL off the board.
+int Cell_At(float x, float y);
+
 // The piece in a cell, if any, standing on the cell's point; Draw_Board does
 // every cell from 0 to 8. The match screen and the animations draw with them.
 void Draw_Cell(int cell);

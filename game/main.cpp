@@ -18,6 +18,7 @@ void Reset_Game_State()
     Delete_Players();
     Reset_Board();
     Set_Selection(PLACING_CURSORS);
+    Forget_Pointer();
     Reset_Transition();
     Forget_Computer_Choice();
     Forget_Computer_Memories();
@@ -52,7 +53,16 @@ static const char USAGE[] =
     "  Space            take that piece; place it there, or capture there; pad: A\n"
     "  Backspace        back to choosing what moves; pad: B\n"
     "  Escape           back from options and credits; else quit; pad: Back\n"
-    "  F11, Alt+Enter   fullscreen, or back to the window\n";
+    "  F11, Alt+Enter   fullscreen, or back to the window\n"
+    "\n"
+    "Mouse or finger:\n"
+    "  click or tap     on the title: on to the menu; on a line of the menu:\n"
+    "                   that line's key; on options and credits: back\n"
+    "                   in a match: on a piece you may move, take it; on a\n"
+    "                   cell, place it there, or capture there\n"
+    "  right click      back to choosing what moves; so is a click on the\n"
+    "                   piece taken, or off the board and hand\n"
+    "  the mouse        moved over the hand or the board, the markers follow\n";
 
 // What the command line asks for; without options, the game as it always was.
 struct Options {

@@ -36,6 +36,7 @@ struct MenuText {
     float x, y;
     int align;
     const char *text;
+    int key = 0;  // what a click on the text stands for; 0: nothing
 };
 
 // Each screen's texts in drawing order, on black.
@@ -54,10 +55,10 @@ static const MenuText MENU_TEXTS[] = {
     {MAIN_MENU,      &font2, 128,  10, TEXT_CENTER, "Welcome to MENU"},
     {MAIN_MENU,      &font1, 128,  30, TEXT_CENTER, "A menu of cool strategy no."},
     {MAIN_MENU,      &font1, 128,  60, TEXT_CENTER, "Press corresponding key for option"},
-    {MAIN_MENU,      &font1, 128, 100, TEXT_CENTER, "N - Start game please"},
-    {MAIN_MENU,      &font1, 128, 110, TEXT_CENTER, "I - Go to the options"},
-    {MAIN_MENU,      &font1, 128, 120, TEXT_CENTER, "C - Read a neato note"},
-    {MAIN_MENU,      &font1, 128, 130, TEXT_CENTER, "K - Read them credits"},
+    {MAIN_MENU,      &font1, 128, 100, TEXT_CENTER, "N - Start game please", HGEK_N},
+    {MAIN_MENU,      &font1, 128, 110, TEXT_CENTER, "I - Go to the options", HGEK_I},
+    {MAIN_MENU,      &font1, 128, 120, TEXT_CENTER, "C - Read a neato note", HGEK_C},
+    {MAIN_MENU,      &font1, 128, 130, TEXT_CENTER, "K - Read them credits", HGEK_K},
 
     {OPTIONS_SCREEN, &font2, 128,  10, TEXT_CENTER, "Welcome to OPTIONS"},
 
@@ -75,6 +76,47 @@ static const MenuText MENU_TEXTS[] = {
     {CREDITS_SCREEN, &font1,   2, 182, TEXT_LEFT,   "Back-ESC"},
 };
 
+// On these screens a click anywhere stands for a key; on the main menu only a
+// click on one of its lines does, for that line's key.
+struct ScreenClick {
+    int screen;
+    int key;
+};
+
+static const ScreenClick SCREEN_CLICKS[] = {
+    {TITLE_SCREEN,   HGEK_ENTER},
+    {OPTIONS_SCREEN, HGEK_ESCAPE},
+    {CREDITS_SCREEN, HGEK_ESCAPE},
+};
+
+static bool Text_Covers(const MenuText &t, float x, float y)
+{
+    const hgeFont *font = *t.font;
+    const float width = font->GetStringWidth(t.text);
+    float left = t.x;
+    if (t.align == TEXT_CENTER)
+        left -= width / 2;
+    return x >= left && x < left + width && y >= t.y && y < t.y + font->GetHeight();
+}
+
+// The key that this frame's click stands for, or 0.
+static int Clicked_Key()
+{
+    const int click = hge->Input_GetClick();
+    float x = 0, y = 0;
+    if (click == 0 || !hge->Input_GetMousePos(&x, &y))
+        return 0;
+    for (const ScreenClick &c : SCREEN_CLICKS)
+        if (c.screen == menu_screen)
+            return c.key;
+    if (click != HGEK_LBUTTON)
+        return 0;
+    for (const MenuText &t : MENU_TEXTS)
+        if (t.screen == menu_screen && t.key != 0 && Text_Covers(t, x, y))
+            return t.key;
+    return 0;
+}
+
 static void Start_Match()
 {
     opponent[SOLIDS] = new Player(!computer_plays[SOLIDS]);
@@ -87,7 +129,10 @@ static void Start_Match()
 
 bool Menu()
 {
-    const int key = hge->Input_GetKey();
+    // A key and a click in one frame: the key counts.
+    int key = hge->Input_GetKey();
+    if (key == 0)
+        key = Clicked_Key();
     for (const MenuKey &k : MENU_KEYS) {
         if (k.screen != menu_screen || k.key != key)
             continue;

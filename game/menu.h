@@ -11,7 +11,8 @@ enum {
     CREDITS_SCREEN = 5,
 };
 
-// Frame function of the menus: acts on this frame's key; true ends the program.
+// Frame function of the menus: acts on this frame's key, or without one on
+// its click; true ends the program.
 bool Menu();
 // Render function of the menus: the current screen's texts on black.
 bool Render_Menu();

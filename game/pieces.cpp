@@ -41,6 +41,12 @@ void Piece::Draw_Piece(float x, float y)
     s_combo[combo - 1]->Render(x - COMBO_MARK_WIDTH / 2, y - PIECE_HEIGHT);
 }
 
+bool Piece_Covers(float x, float y, float px, float py)
+{
+    const float left = x - PIECE_WIDTH / 2, top = y - PIECE_HEIGHT;
+    return px >= left && px < left + PIECE_WIDTH && py >= top && py < y;
+}
+
 Player::Player(bool human) : human(human), points(0) {}
 
 Player::~Player()
@@ -72,6 +78,14 @@ void Player::Draw_Hand(float x, float y)
 {
     for (int i = 0; i < Get_HandSize(); ++i)
         hand[i]->Draw_Piece(x + HAND_SPACING * i, y);
+}
+
+int Player::Piece_At(float x, float y, float px, float py) const
+{
+    for (int i = 0; i < Get_HandSize(); ++i)
+        if (Piece_Covers(x + HAND_SPACING * i, y, px, py))
+            return i;
+    return -1;
 }
 
 Piece *Player::Get_Piece(int index) const

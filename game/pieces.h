@@ -30,6 +30,10 @@ constexpr float HAND_Z = 0.1f;
 // The type that captures pieces of the given type: the one table of who beats whom.
 int Enemy_Of(int type);
 
+// True when the picture of a piece standing on (x, y) holds the point (px,
+// py) of the virtual screen: the pointer's hit area of a piece.
+bool Piece_Covers(float x, float y, float px, float py);
+
 // A piece whose combo reaches this level on the board wins the round.
 constexpr int FULL_COMBO = 4;
 // The mark of combo level c sits across the top of the piece, centred.
@@ -73,6 +77,9 @@ public:
     void Delete_Hand();
     // Piece i stands at (x + HAND_SPACING * i, y).
     void Draw_Hand(float x, float y);
+    // The position of the piece whose picture holds the point (px, py) when
+    // the hand is drawn from (x, y); -1 for none.
+    int Piece_At(float x, float y, float px, float py) const;
     void Add_Point() { ++points; }
 
     int Get_HandSize() const { return static_cast<int>(hand.size()); }

@@ -109,10 +109,8 @@ static const Key_Row TURN_KEYS[] = {
     {HGEK_DOWN,      {{nullptr,           Cell_Down},       {Cell_Down,        Cell_Down}}},
 };
 
-// One key per frame: the one the engine reports, acted on once.
-static void Act_On_Key(int phase)
+static void Act_On_Key(int phase, int key)
 {
-    const int key = hge->Input_GetKey();
     for (const Key_Row &row : TURN_KEYS) {
         if (row.key != key)
             continue;
@@ -122,14 +120,134 @@ static void Act_On_Key(int phase)
     }
 }
 
+// ---------------------------------------------------------------- the pointer
+//
+// A click does what keys do: the cursor goes where it points, as the arrows
+// would take it, and then Space or Backspace acts.
+
+// Where the handlers last saw the mouse: the cursor follows it only when it
+// moves, so that it does not undo the arrows of a player whose mouse rests.
+static bool pointer_seen = false;
+static float pointer_x = 0, pointer_y = 0;
+
+void Forget_Pointer()
+{
+    pointer_seen = false;
+}
+
+// What lies under a point: a piece in the hand of the side to move (-1:
+// none) or a cell (NO_CELL: none); never both, the hand lies below the board.
+struct Pointed {
+    int hand;
+    int cell;
+    bool Off() const { return hand < 0 && cell == NO_CELL; }
+};
+
+static Pointed Pointed_At(float x, float y)
+{
+    return {opponent[game_turn]->Piece_At(HAND_X, HAND_Y, x, y), Cell_At(x, y)};
+}
+
+static bool Own_Piece_At(int cell)
+{
+    return Is_Cell(cell) && board_array[cell] && board_array[cell]->Get_Owner() == game_turn;
+}
+
+// The cursor of the current step goes where the pointer is over what that step chooses.
+static void Follow_Pointer(int phase, const Pointed &at)
+{
+    if (phase == PHASE_PLACING && turn_phase == CHOOSING_WHAT) {
+        if (at.hand >= 0)
+            selection[0] = at.hand;
+    } else if (at.cell != NO_CELL) {
+        selection[turn_phase] = at.cell;
+    }
+}
+
+// Takes what a click points at, as Space takes what the cursor is on; from
+// the second step the player first steps back, as with Backspace.
+static void Take_Instead(int phase, int what)
+{
+    if (turn_phase == CHOOSING_WHERE)
+        Act_On_Key(phase, HGEK_BACKSPACE);
+    selection[0] = what;
+    Act_On_Key(phase, HGEK_SPACE);
+}
+
+static void Click_Placing(const Pointed &at)
+{
+    if (at.Off() || (turn_phase == CHOOSING_WHERE && at.hand == selection[0])) {
+        Act_On_Key(PHASE_PLACING, HGEK_BACKSPACE);
+    } else if (at.hand >= 0) {
+        Take_Instead(PHASE_PLACING, at.hand);
+    } else if (turn_phase == CHOOSING_WHERE) {
+        selection[1] = at.cell;
+        Act_On_Key(PHASE_PLACING, HGEK_SPACE);
+    }
+}
+
+static void Click_Fighting(const Pointed &at)
+{
+    const bool choosing_where = turn_phase == CHOOSING_WHERE;
+    if (at.Off() || (choosing_where && at.cell == selection[0])) {
+        Act_On_Key(PHASE_FIGHTING, HGEK_BACKSPACE);
+    } else if (Own_Piece_At(at.cell)) {
+        Take_Instead(PHASE_FIGHTING, at.cell);
+    } else if (choosing_where && at.cell != NO_CELL) {
+        selection[1] = at.cell;
+        Act_On_Key(PHASE_FIGHTING, HGEK_SPACE);
+    }
+    // Choosing what moves, the other side's pieces, the empty cells and the
+    // hand take no click.
+}
+
+// Only a mouse that moves leads the cursor. A click acts on its own point
+// and leads nothing, so that a finger's tap moves no cursor it does not
+// confirm; a mouse resting where it clicked leads from the next frame on.
+static void Act_On_Pointer(int phase)
+{
+    float x = 0, y = 0;
+    const bool seen = hge->Input_GetMousePos(&x, &y);
+    const int click = hge->Input_GetClick();
+    const bool moved = seen && (!pointer_seen || x != pointer_x || y != pointer_y);
+    pointer_seen = seen && click == 0;
+    pointer_x = x;
+    pointer_y = y;
+    if (!seen)
+        return;
+    const Pointed at = Pointed_At(x, y);
+    if (click == HGEK_RBUTTON)
+        Act_On_Key(phase, HGEK_BACKSPACE);
+    else if (click == HGEK_LBUTTON && phase == PHASE_PLACING)
+        Click_Placing(at);
+    else if (click == HGEK_LBUTTON)
+        Click_Fighting(at);
+    else if (moved)
+        Follow_Pointer(phase, at);
+}
+
+// One key or one click per frame, the key first: what the engine reports,
+// acted on once.
+static void Act_On_Input(int phase)
+{
+    const int key = hge->Input_GetKey();
+    if (key == 0) {
+        Act_On_Pointer(phase);
+        return;
+    }
+    // The pointer's move in a frame of a key is past: the key counts.
+    pointer_seen = hge->Input_GetMousePos(&pointer_x, &pointer_y);
+    Act_On_Key(phase, key);
+}
+
 void Human_Place()
 {
-    Act_On_Key(PHASE_PLACING);
+    Act_On_Input(PHASE_PLACING);
 }
 
 void Human_Attack()
 {
-    Act_On_Key(PHASE_FIGHTING);
+    Act_On_Input(PHASE_FIGHTING);
 }
 
 static bool computer_choosing = false;

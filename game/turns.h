@@ -1,5 +1,6 @@
-// The keyboard turns: the arrows move the cursor of the current step, Space
-// confirms it and Backspace steps back. A confirmed move starts its animation;
+// The turns of a human side, by keys or by the pointer: the arrows move the
+// cursor of the current step, Space confirms it and Backspace steps back, and
+// a click does what those keys would. A confirmed move starts its animation;
 // the handlers never change the board or a hand themselves.
 #pragma once
 
@@ -23,6 +24,16 @@ void Set_Selection(const int (&cursors)[2]);
 void Human_Place();
 // Called by Game while fighting, for a human side to move that has a capture.
 void Human_Attack();
+// Both read the frame's key, or without one its click: a click on what the
+// current step may choose moves the cursor there and confirms it, as the
+// arrows and Space would; a click on the piece taken, a right click or a
+// click off the board and hand steps back, as Backspace does; and while
+// choosing where, a click on another piece to move takes that one instead.
+// The cursor of the current step follows the mouse as it moves over what
+// that step chooses.
+
+// The mouse as never seen, as at program start.
+void Forget_Pointer();
 
 // Called by Game, in place of the two above, for a side the computer plays.
 // The computer's choice is shown with the markers, what moves for

@@ -242,4 +242,5 @@ void HGE::System_Shutdown()
     engine.video = EngineState::Video();
     engine.window = EngineState::Window();
     engine.scene = EngineState::Scene();
+    engine.input.mouse = EngineState::Input::Mouse();
 }

@@ -1,6 +1,8 @@
 // What the player presses: the keyboard and any number of gamepads, read
-// once a frame into the one key Input_GetKey reports, and the platform's
-// other events (quitting, window and display changes) handed on.
+// once a frame into the one key Input_GetKey reports; the mouse and the
+// fingers, read into the frame's one click and the pointer's place on the
+// picture; and the platform's other events (quitting, window and display
+// changes) handed on.
 //
 // Only a key that goes down while the window has the focus is a press. A key
 // already down when the window opens or gets the focus back reaches the
@@ -139,12 +141,78 @@ static void StickMoved(const SDL_ControllerAxisEvent &motion)
     *pushed = now;
 }
 
+// ---------------------------------------------------------------- the pointer
+
+// SDL reports touches as mouse events of its own mouse SDL_TOUCH_MOUSEID: a
+// tap is a left click, and a finger hovers nowhere.
+static bool FromMouse(Uint32 which)
+{
+    return which != SDL_TOUCH_MOUSEID;
+}
+
+static void MouseAt(Uint32 which, int x, int y)
+{
+    EngineState::Input::Mouse &mouse = engine.input.mouse;
+    mouse.over_window = FromMouse(which);
+    mouse.x = x;
+    mouse.y = y;
+}
+
+static int ButtonCode(Uint8 button)
+{
+    switch (button) {
+    case SDL_BUTTON_LEFT: return HGEK_LBUTTON;
+    case SDL_BUTTON_RIGHT: return HGEK_RBUTTON;
+    default: return 0;
+    }
+}
+
+// The first press of the frame over the picture is its click, at the point
+// where it was pressed.
+static void ButtonDown(const SDL_MouseButtonEvent &press)
+{
+    MouseAt(press.which, press.x, press.y);
+    const int code = ButtonCode(press.button);
+    float x = 0, y = 0;
+    if (code == 0 || engine.loop.click != 0 || !WindowToPicture(press.x, press.y, &x, &y))
+        return;
+    engine.loop.click = code;
+    engine.loop.click_x = x;
+    engine.loop.click_y = y;
+}
+
+int HGE::Input_GetClick()
+{
+    return engine.loop.click;
+}
+
+bool HGE::Input_GetMousePos(float *x, float *y)
+{
+    float px = 0, py = 0;
+    if (engine.loop.click != 0) {
+        px = engine.loop.click_x;
+        py = engine.loop.click_y;
+    } else {
+        const EngineState::Input::Mouse &mouse = engine.input.mouse;
+        if (!mouse.over_window || !WindowToPicture(mouse.x, mouse.y, &px, &py))
+            return false;
+    }
+    if (x)
+        *x = px;
+    if (y)
+        *y = py;
+    return true;
+}
+
 // ---------------------------------------------------------------- events
 
 static void WindowEvent(const SDL_WindowEvent &window)
 {
     if (window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
         NoteKeysHeld();
+    // Its coming back is told by its next move.
+    if (window.event == SDL_WINDOWEVENT_LEAVE)
+        engine.input.mouse.over_window = false;
     // Uncovered, restored, resized, moved to another screen, switched to or
     // from fullscreen: the window may have lost its picture or need it laid
     // out anew.
@@ -154,12 +222,15 @@ static void WindowEvent(const SDL_WindowEvent &window)
 void ReadEvents()
 {
     engine.loop.key = 0;
+    engine.loop.click = 0;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
         case SDL_QUIT: engine.loop.quit = true; break;
         case SDL_KEYDOWN: KeyDown(event.key); break;
         case SDL_KEYUP: KeyUp(event.key); break;
+        case SDL_MOUSEMOTION: MouseAt(event.motion.which, event.motion.x, event.motion.y); break;
+        case SDL_MOUSEBUTTONDOWN: ButtonDown(event.button); break;
         case SDL_CONTROLLERDEVICEADDED: PadPlugged(event.cdevice.which); break;
         case SDL_CONTROLLERDEVICEREMOVED: PadUnplugged(event.cdevice.which); break;
         case SDL_CONTROLLERBUTTONDOWN: Press(TranslatePadButton(event.cbutton.button)); break;

@@ -166,6 +166,12 @@ struct EngineState {
         };
         std::map<SDL_JoystickID, Pad> pads;  // by SDL's instance id
         bool pads_started = false;
+        // The mouse, in window coordinates, while it is over the window; a
+        // finger's touches leave it off the window until the mouse moves.
+        struct Mouse {
+            bool over_window = false;
+            int x = 0, y = 0;
+        } mouse;
     } input;
 
     // The frame loop and the frame it runs.
@@ -173,6 +179,8 @@ struct EngineState {
         bool running = false;
         bool quit = false;
         int key = 0;             // what Input_GetKey reports this frame
+        int click = 0;           // what Input_GetClick reports this frame
+        float click_x = 0, click_y = 0;  // its point on the picture
         bool presented = false;  // this frame presented the window
     } loop;
 
@@ -209,8 +217,9 @@ void CountShownFrame();
 
 // ---------------------------------------------------------------- hge_input.cpp
 // Reads everything the platform queued since the last frame: the frame's key
-// (only the first key or button pressed counts), gamepads coming and going,
-// the fullscreen switch, window events and quitting.
+// (only the first key or button pressed counts) and click, the mouse's
+// moves, gamepads coming and going, the fullscreen switch, window events and
+// quitting.
 void ReadEvents();
 // Notes the keys down now: they do not count as pressed until released.
 void NoteKeysHeld();
@@ -230,6 +239,10 @@ bool OpenWindow(HGE *hge);
 void ShowWindowAtStart(const std::vector<DrawStep> *first_scene);
 // The renderer's output in pixels (more than the window's size on a HiDPI screen).
 PictureSize OutputSize();
+// Where a point of the window (the pointer's coordinates) falls on the
+// picture the window shows now, laid out as its last scene was; false on
+// the bars, off the window, or without one.
+bool WindowToPicture(int x, int y, float *px, float *py);
 // Draws a window scene laid out on the output; `may_reuse`: the output still
 // holds the last picture drawn, which may be redrawn only where it changed.
 void DrawWindowScene(const std::vector<DrawStep> &steps, bool may_reuse);

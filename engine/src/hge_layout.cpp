@@ -1,6 +1,7 @@
 #include "hge_layout.h"
 
 #include <algorithm>
+#include <cmath>
 
 // The base shrunk to fit: the first whole sizes with the base's shape that
 // fit, computed in integers so that no rounding spills over the output.
@@ -41,4 +42,25 @@ PictureSize StartWindowSize(PictureSize designed, PictureSize base, PictureSize 
     if (fitted.width <= 0)
         return designed;
     return {fitted.width, fitted.height};
+}
+
+bool PicturePoint(PictureSize base, PictureSize window, PictureSize output, int x, int y, float *px,
+                  float *py)
+{
+    const PictureLayout layout = FitPicture(base, output);
+    if (layout.width <= 0 || layout.height <= 0 || window.width <= 0 || window.height <= 0 ||
+        x < 0 || y < 0 || x >= window.width || y >= window.height)
+        return false;
+    const double out_x = (x + 0.5) * output.width / window.width;
+    const double out_y = (y + 0.5) * output.height / window.height;
+    if (out_x < layout.left || out_y < layout.top || out_x >= layout.left + layout.width ||
+        out_y >= layout.top + layout.height)
+        return false;
+    // Rounding to float must not carry the last pixel's point over the edge.
+    const auto inside = [](double point, int size) {
+        return std::min(static_cast<float>(point), std::nextafter(static_cast<float>(size), 0.0f));
+    };
+    *px = inside((out_x - layout.left) * base.width / layout.width, base.width);
+    *py = inside((out_y - layout.top) * base.height / layout.height, base.height);
+    return true;
 }

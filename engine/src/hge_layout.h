@@ -32,3 +32,12 @@ PictureLayout FitPicture(PictureSize base, PictureSize output);
 // it fits the usable area of the screen, else the largest whole multiple of
 // `base` that fits, else `base` shrunk to fit with its shape kept.
 PictureSize StartWindowSize(PictureSize designed, PictureSize base, PictureSize usable);
+
+// Where a point of the window falls on its picture: the picture of `base`
+// laid out by FitPicture on an output of `output` pixels, for a window of
+// `window` in its own coordinates, those of the pointer (a HiDPI screen has
+// more output pixels than window coordinates). The middle of window pixel
+// (x, y), in pixels of the base from its top left; false on the bars and
+// off the window.
+bool PicturePoint(PictureSize base, PictureSize window, PictureSize output, int x, int y, float *px,
+                  float *py);

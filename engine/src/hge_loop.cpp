@@ -117,5 +117,6 @@ bool HGE::System_Start()
         WaitForNextFrame(pacer);
     engine.loop.running = false;
     engine.loop.key = 0;
+    engine.loop.click = 0;
     return true;
 }

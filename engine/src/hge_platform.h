@@ -7,7 +7,7 @@
 // POSIX desktops (hge_platform_x11.cpp), Windows (hge_platform_windows.cpp)
 // and the browser (hge_platform_web.cpp). The build compiles the one file
 // of its target, whose NativePlatform() the engine runs on. The testing
-// seam is one more platform, headless (hge_headless.cpp): a test chooses it
+// seam is one more platform, headless (hge_seam.cpp): a test chooses it
 // at run time, and it stands in for the clock, the input and the screen and
 // reads back what was drawn.
 //

@@ -317,6 +317,73 @@ void UnplugPad(int pad)
     }
 }
 
+static Uint32 WindowId()
+{
+    return engine.video.window ? SDL_GetWindowID(engine.video.window) : 0;
+}
+
+static void PushMotion(Uint32 which, int x, int y)
+{
+    SDL_Event event{};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.windowID = WindowId();
+    event.motion.which = which;
+    event.motion.x = x;
+    event.motion.y = y;
+    SDL_PushEvent(&event);
+}
+
+static void PushButton(Uint32 type, Uint32 which, int x, int y, Uint8 button)
+{
+    SDL_Event event{};
+    event.type = type;
+    event.button.windowID = WindowId();
+    event.button.which = which;
+    event.button.button = button;
+    event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event.button.clicks = 1;
+    event.button.x = x;
+    event.button.y = y;
+    SDL_PushEvent(&event);
+}
+
+// Moved there, pressed and released, as SDL reports a click or a tap.
+static void PushClick(Uint32 which, int x, int y, Uint8 button)
+{
+    if (!engine.video.initiated)
+        return;
+    PushMotion(which, x, y);
+    PushButton(SDL_MOUSEBUTTONDOWN, which, x, y, button);
+    PushButton(SDL_MOUSEBUTTONUP, which, x, y, button);
+}
+
+void MovePointer(int x, int y)
+{
+    if (engine.video.initiated)
+        PushMotion(0, x, y);
+}
+
+void ClickPointer(int x, int y, int button)
+{
+    PushClick(0, x, y, button == HGEK_RBUTTON ? SDL_BUTTON_RIGHT : SDL_BUTTON_LEFT);
+}
+
+void TapPointer(int x, int y)
+{
+    PushClick(SDL_TOUCH_MOUSEID, x, y, SDL_BUTTON_LEFT);
+}
+
+void PointerLeaves()
+{
+    if (!engine.video.initiated)
+        return;
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = WindowId();
+    event.window.event = SDL_WINDOWEVENT_LEAVE;
+    SDL_PushEvent(&event);
+}
+
 const std::vector<std::string> &LogLines()
 {
     return seam.log_lines;

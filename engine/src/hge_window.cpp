@@ -79,6 +79,27 @@ static Picture FindPicture(const std::vector<DrawStep> &steps)
     return {quad.tex, target, &quad};
 }
 
+// The size at 1x of the picture a window scene shows: the target it shows
+// whole, else the logical window (also when there is no scene yet).
+static PictureSize PictureBase(const std::vector<DrawStep> *scene)
+{
+    if (scene) {
+        if (const Picture picture = FindPicture(*scene); picture.target)
+            return {picture.target->width, picture.target->height};
+    }
+    return LogicalSize();
+}
+
+bool WindowToPicture(int x, int y, float *px, float *py)
+{
+    if (!engine.video.window)
+        return false;
+    PictureSize window;
+    SDL_GetWindowSize(engine.video.window, &window.width, &window.height);
+    const std::vector<DrawStep> *shown = engine.window.last_ended ? &engine.window.scenes.last : nullptr;
+    return PicturePoint(PictureBase(shown), window, OutputSize(), x, y, px, py);
+}
+
 // Black where the picture does not reach.
 static void FillBars(const PictureLayout &layout, PictureSize output)
 {
@@ -273,11 +294,7 @@ void ShowWindowAtStart(const std::vector<DrawStep> *first_scene)
     engine.video.shown = true;
     SDL_Window *window = engine.video.window;
     const PictureSize designed = LogicalSize();
-    PictureSize base = designed;
-    if (first_scene) {
-        if (const Picture picture = FindPicture(*first_scene); picture.target)
-            base = {picture.target->width, picture.target->height};
-    }
+    const PictureSize base = PictureBase(first_scene);
     const int display = std::max(SDL_GetWindowDisplayIndex(window), 0);
     const PictureSize usable = platform->UsableArea(display);
     const PictureSize size = StartWindowSize(designed, base, usable);

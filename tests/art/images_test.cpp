@@ -9,6 +9,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "art_test.h"
 #include "board.h"
@@ -189,6 +191,53 @@ TEST(ArtImages, EveryPieceStandsInsideItsOwnCellOfTheBoard)
                 on_grout = grout;
             }
             EXPECT_EQ(crossings, 1) << "from cell " << cell << " to cell " << next;
+        }
+    }
+}
+
+// What the pointer takes for a cell on the empty board is what the player
+// sees there: every pixel of a stone is its cell, each pixel of grout goes
+// with a stone next to it (within two pixels where the slanted lines meet
+// the rim), and nothing off the board is a cell.
+TEST(ArtImages, EachStoneOfTheBoardIsWhereThePointerFindsItsCell)
+{
+    const Pixels board = LoadArt("Images/TRVK_board.png");
+    ASSERT_EQ(board.width, 103);
+    auto cell_at = [](int x, int y) { return Cell_At(x + 0.5f, y + 0.5f); };
+    // Each stone, filled from its cell's point across the pixels that are not grout.
+    std::map<std::pair<int, int>, int> stone_of;
+    for (int cell = 0; cell < BOARD_CELLS; ++cell) {
+        std::vector<std::pair<int, int>> todo = {{board_x[cell], board_y[cell] - 1}};
+        int pixels = 0;
+        while (!todo.empty()) {
+            const auto [x, y] = todo.back();
+            todo.pop_back();
+            if (stone_of.count({x, y}) || BoardAt(board, x, y) < 0 || IsGrout(board, x, y))
+                continue;
+            stone_of[{x, y}] = cell;
+            ++pixels;
+            EXPECT_EQ(cell_at(x, y), cell) << "stone pixel " << x << "," << y;
+            for (const auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}})
+                todo.push_back({x + dx, y + dy});
+        }
+        EXPECT_GT(pixels, 150) << "cell " << cell;
+    }
+    for (int y = BOARD_TOP - 2; y < BOARD_TOP + board.height + 2; ++y) {
+        for (int x = BOARD_LEFT - 2; x < BOARD_LEFT + board.width + 2; ++x) {
+            const bool on_board = x >= BOARD_LEFT && y >= BOARD_TOP && x < BOARD_LEFT + board.width &&
+                                  y < BOARD_TOP + board.height && BoardAt(board, x, y) >= 0;
+            const int cell = cell_at(x, y);
+            if (!on_board || !IsGrout(board, x, y)) {
+                EXPECT_EQ(cell != NO_CELL, on_board) << "pixel " << x << "," << y;
+                continue;
+            }
+            bool borders_its_stone = false;
+            for (int dy = -2; dy <= 2; ++dy)
+                for (int dx = -2; dx <= 2; ++dx) {
+                    const auto found = stone_of.find({x + dx, y + dy});
+                    borders_its_stone |= found != stone_of.end() && found->second == cell;
+                }
+            EXPECT_TRUE(borders_its_stone) << "grout pixel " << x << "," << y << " taken for cell " << cell;
         }
     }
 }

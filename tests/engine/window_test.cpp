@@ -1,10 +1,13 @@
 // The window on any screen: the picture at the largest whole multiple that
 // fits, centred between black bars, every virtual pixel an exact block; the
-// size the window opens with on a small screen; fullscreen and back.
+// size the window opens with on a small screen; fullscreen and back; the
+// pointer on the picture through the same layout.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
 
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -47,6 +50,55 @@ TEST(PictureLayout, TheLargestWholeMultipleThatFitsCentredWithTheOddPixelRightAn
         EXPECT_EQ(layout, c.layout) << c.output.width << "x" << c.output.height << ": "
                                     << layout.multiple << "x at " << layout.left << ","
                                     << layout.top << " size " << layout.width << "x" << layout.height;
+    }
+}
+
+TEST(PictureLayout, AWindowPointFallsInThePicturePixelUnderItAlsoOnHiDpiScreensAndNeverOnTheBars)
+{
+    struct Case {
+        PictureSize window, output;
+        int x, y;
+        bool on_picture;
+        float px, py;
+    };
+    const Case cases[] = {
+        // 4x, no bars: each picture pixel is four window pixels wide.
+        {DESIGNED, DESIGNED, 0, 0, true, 0.125f, 0.125f},
+        {DESIGNED, DESIGNED, 3, 3, true, 0.875f, 0.875f},
+        {DESIGNED, DESIGNED, 4, 7, true, 1.125f, 1.875f},
+        {DESIGNED, DESIGNED, 1023, 767, true, 255.875f, 191.875f},
+        {DESIGNED, DESIGNED, 1024, 0, false, 0, 0},
+        {DESIGNED, DESIGNED, -1, 5, false, 0, 0},
+        // 5x from (10, 20): the bars and the picture's first and last pixels.
+        {{1300, 1000}, {1300, 1000}, 9, 500, false, 0, 0},
+        {{1300, 1000}, {1300, 1000}, 500, 19, false, 0, 0},
+        {{1300, 1000}, {1300, 1000}, 10, 20, true, 0.1f, 0.1f},
+        {{1300, 1000}, {1300, 1000}, 14, 24, true, 0.9f, 0.9f},
+        {{1300, 1000}, {1300, 1000}, 15, 25, true, 1.1f, 1.1f},
+        {{1300, 1000}, {1300, 1000}, 1289, 979, true, 255.9f, 191.9f},
+        {{1300, 1000}, {1300, 1000}, 1290, 500, false, 0, 0},
+        {{1300, 1000}, {1300, 1000}, 500, 980, false, 0, 0},
+        // The same picture on a HiDPI screen of twice the pixels.
+        {{650, 500}, {1300, 1000}, 4, 9, false, 0, 0},
+        {{650, 500}, {1300, 1000}, 5, 10, true, 0.2f, 0.2f},
+        {{650, 500}, {1300, 1000}, 644, 489, true, 255.8f, 191.8f},
+        {{650, 500}, {1300, 1000}, 645, 300, false, 0, 0},
+        // One and a half times the pixels: 6x on the output.
+        {DESIGNED, {1536, 1152}, 1, 2, true, 0.375f, 0.625f},
+        // Not even 1x fits: shrunk to half, two window pixels a picture pixel.
+        {{128, 96}, {128, 96}, 0, 95, true, 1.0f, 191.0f},
+    };
+    for (const Case &c : cases) {
+        float px = -1, py = -1;
+        const bool on_picture = PicturePoint(SCREEN, c.window, c.output, c.x, c.y, &px, &py);
+        SCOPED_TRACE(std::to_string(c.window.width) + "x" + std::to_string(c.window.height) + " on " +
+                     std::to_string(c.output.width) + "x" + std::to_string(c.output.height) + " at " +
+                     std::to_string(c.x) + "," + std::to_string(c.y));
+        EXPECT_EQ(on_picture, c.on_picture);
+        if (c.on_picture) {
+            EXPECT_FLOAT_EQ(px, c.px);
+            EXPECT_FLOAT_EQ(py, c.py);
+        }
     }
 }
 
@@ -127,6 +179,7 @@ bool Frame_Nothing()
 }
 
 ScaledWindow *shown_window = nullptr;
+HGE *hge_of_window = nullptr;
 
 bool Render_Screen()
 {
@@ -159,6 +212,86 @@ TEST_F(ScaledWindow, FullscreenFillsTheScreenAndTheWindowComesBackAtItsSize)
     EXPECT_GT(presents[1], presents[0]);
     EXPECT_GT(presents[3], presents[2]);
     EXPECT_EQ(presents[5], presents[4]);
+}
+
+struct PointerSeen {
+    int click;
+    bool over;
+    float x, y;
+    bool operator==(const PointerSeen &) const = default;
+};
+
+std::vector<PointerSeen> pointer_seen;
+
+bool Frame_ReadPointer()
+{
+    PointerSeen seen{hge_of_window->Input_GetClick(), false, 0, 0};
+    seen.over = hge_of_window->Input_GetMousePos(&seen.x, &seen.y);
+    // Every call in one frame answers the same.
+    EXPECT_EQ(hge_of_window->Input_GetClick(), seen.click);
+    pointer_seen.push_back(seen);
+    return false;
+}
+
+std::ostream &operator<<(std::ostream &out, const PointerSeen &seen)
+{
+    return out << "{click " << seen.click << (seen.over ? ", at " : ", nowhere ") << seen.x << ","
+               << seen.y << "}";
+}
+
+TEST_F(ScaledWindow, ThePointerIsReadOnceAFrameOnThePictureAndClicksOnTheBarsAreNone)
+{
+    using namespace hgeTesting;
+    shown_window = this;
+    hge_of_window = hge;
+    pointer_seen.clear();
+    hge->System_SetState(HGE_FRAMEFUNC, Frame_ReadPointer);
+    hge->System_SetState(HGE_RENDERFUNC, Render_Screen);
+    // What happens before each frame; the picture lies at 5x from (10, 20).
+    const std::vector<std::function<void()>> before = {
+        [] {},
+        [] { ResizeWindow(1300, 1000); MovePointer(10, 20); },
+        [] {},  // resting: still there
+        [] { ClickPointer(9, 500); },  // on the left bar
+        [] { ClickPointer(1289, 979); },
+        // Two clicks in one frame: the first counts, at its own point.
+        [] { ClickPointer(15, 25, HGEK_RBUTTON); ClickPointer(600, 500); },
+        [] {},  // nothing kept for later: the mouse rests where it went
+        [] { TapPointer(100, 100); },
+        [] {},  // a finger does not hover
+        [] { MovePointer(20, 30); },
+        [] { PointerLeaves(); },
+        [] { MovePointer(4, 4); PressKey(SDLK_F11); },  // fullscreen on the 1024x768 screen: 4x
+    };
+    const std::vector<PointerSeen> expected = {
+        {0, false, 0, 0},
+        {0, true, 0.1f, 0.1f},
+        {0, true, 0.1f, 0.1f},
+        {0, false, 0, 0},
+        {HGEK_LBUTTON, true, 255.9f, 191.9f},
+        {HGEK_RBUTTON, true, 1.1f, 1.1f},
+        {0, true, 118.1f, 96.1f},
+        {HGEK_LBUTTON, true, 18.1f, 16.1f},
+        {0, false, 0, 0},
+        {0, true, 2.1f, 2.1f},
+        {0, false, 0, 0},
+        {0, true, 1.125f, 1.125f},
+    };
+    before[0]();
+    SetFrameHook([&](int frame) {
+        if (frame + 1 >= static_cast<int>(before.size()))
+            return true;
+        before[frame + 1]();
+        return false;
+    });
+    hge->System_Start();
+    ASSERT_EQ(pointer_seen.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(pointer_seen[i].click, expected[i].click) << "frame " << i;
+        EXPECT_EQ(pointer_seen[i].over, expected[i].over) << "frame " << i << ": " << pointer_seen[i];
+        EXPECT_NEAR(pointer_seen[i].x, expected[i].x, 1e-4) << "frame " << i;
+        EXPECT_NEAR(pointer_seen[i].y, expected[i].y, 1e-4) << "frame " << i;
+    }
 }
 
 TEST_F(HeadlessEngine, AnyOtherWindowSceneIsTheLogicalWindowAtAWholeMultipleAndStaysInside)

@@ -11,42 +11,6 @@ using namespace match_test;
 
 namespace {
 
-// A key and the state it must leave after its frame.
-struct Step {
-    int key;
-    int turn_phase;
-    int cursor0, cursor1;
-    int transition = 0;
-};
-
-// Plays the keys one per frame from the first frame of a position and
-// checks the state after each; nothing else may change the board or hands.
-void Expect_Steps(const Options &options, const std::vector<Step> &steps)
-{
-    std::vector<int> keys;
-    for (const Step &s : steps)
-        keys.push_back(s.key);
-    const auto records = Play(options, [&](const Record &r) {
-        if (r.frame.index == 0)
-            Press(keys);
-        return r.frame.index == static_cast<int>(keys.size());
-    });
-    ASSERT_EQ(records.size(), steps.size() + 1);
-    for (size_t i = 0; i < steps.size(); ++i) {
-        const Snapshot &s = records[i + 1].state;
-        SCOPED_TRACE("after key " + std::to_string(i + 1) + " (code " +
-                     std::to_string(steps[i].key) + ")");
-        EXPECT_EQ(s.turn_phase, steps[i].turn_phase);
-        EXPECT_EQ(s.selection[0], steps[i].cursor0);
-        EXPECT_EQ(s.selection[1], steps[i].cursor1);
-        EXPECT_EQ(s.transition, steps[i].transition);
-        if (steps[i].transition == 0) {
-            EXPECT_EQ(s.board, records[0].state.board);
-            EXPECT_EQ(s.hand[SOLIDS], records[0].state.hand[SOLIDS]);
-        }
-    }
-}
-
 Options Placing(const std::string &board, const std::string &solids_hand,
                 const std::string &stripes_hand)
 {
@@ -192,8 +156,9 @@ TEST(AttackKeys, ConfirmedCaptureRecordsAttackerAndTarget)
 }
 
 // Against the computer: its turn shows what moves, then where, each for
-// about half a second, and plays it as the keys would; keys pressed
-// meanwhile belong to nobody. Then the person's turn takes keys again.
+// about half a second, and plays it as the keys would; keys pressed and
+// clicks made meanwhile belong to nobody. Then the person's turn takes keys
+// again.
 TEST(ComputerTurn, ShowsWhatThenWhereThenPlaysWhileThePersonsKeysWait)
 {
     Options options;
@@ -201,8 +166,13 @@ TEST(ComputerTurn, ShowsWhatThenWhereThenPlaysWhileThePersonsKeysWait)
     options.first_side = STRIPES;
     bool person_moved = false;
     const auto records = Play(options, [&](const Record &r) {
-        if (r.frame.index == 0)
-            Press(std::vector<int>(FRAMES_PER_SECOND * 2, HGEK_SPACE));
+        // Space in every other frame, a click in each frame between.
+        if (r.frame.index == 0) {
+            for (int i = 0; i < FRAMES_PER_SECOND; ++i)
+                Press({HGEK_SPACE, 0});
+        }
+        if (r.state.game_turn == STRIPES && r.frame.index % 2)
+            Click_At(r.frame.index % 4 == 1 ? Hand_Point(5) : Cell_Point(0));
         if (r.state.game_turn == SOLIDS && Awaiting_Move())
             Press(Keys_For({false, 0, 4}));
         person_moved = r.state.transition == TRANS_PLACE && r.state.game_turn == SOLIDS;

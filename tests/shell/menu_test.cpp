@@ -2,7 +2,9 @@
 // the real program.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
+#include <utility>
 
 #include "board.h"
 #include "main.h"
@@ -115,4 +117,46 @@ TEST(MenuScreens, EscapeOnTheTitleScreenEndsTheProgramAtOnce)
     EXPECT_TRUE(screens.empty());
     EXPECT_EQ(hgeTesting::FrameCount(), 1);
     EXPECT_EQ(exit_code, 0);
+}
+
+// A click or a tap does what the key of a screen does: anywhere on the title,
+// options and credits, only on a line of the main menu (that line's key).
+TEST(MenuScreens, ClicksDoWhatTheKeysDo)
+{
+    // The middle of a virtual pixel in the 1024x768 window at 4x.
+    const auto window = [](int virtual_pixel) { return virtual_pixel * 4 + 2; };
+    const auto click = [=](int x, int y, int button = HGEK_LBUTTON) {
+        return [=] { hgeTesting::ClickPointer(window(x), window(y), button); };
+    };
+    // The lines of the main menu, centred on x 128, each a line of the font high from its y.
+    const std::vector<std::pair<std::function<void()>, int>> steps = {
+        {[=] { hgeTesting::TapPointer(window(30), window(180)); }, MAIN_MENU},
+        {click(128, 113), OPTIONS_SCREEN},   // "I - Go to the options"
+        {click(250, 5, HGEK_RBUTTON), MAIN_MENU},
+        {click(128, 123), MAIN_MENU},        // "C - Read a neato note": nothing
+        {click(128, 141), MAIN_MENU},        // under the last line
+        {click(230, 133), MAIN_MENU},        // right of a line
+        {click(128, 30), MAIN_MENU},         // a line of no key
+        {click(128, 133, HGEK_RBUTTON), MAIN_MENU},
+        {click(128, 133), CREDITS_SCREEN},   // "K - Read them credits"
+        {click(2, 184), MAIN_MENU},
+        {click(70, 103), MAIN_MENU},         // "N - Start game please"
+    };
+    std::vector<int> screens, expected;
+    for (const auto &step : steps)
+        expected.push_back(step.second);
+    bool in_match = false;
+    // Each step after a frame, seen after the next.
+    RunGame({}, [&](int frame) {
+        if (frame > 0)
+            screens.push_back(menu_screen);
+        if (frame < static_cast<int>(steps.size())) {
+            steps[frame].first();
+            return false;
+        }
+        in_match = hge->System_GetState(HGE_FRAMEFUNC) == Game;
+        return true;
+    });
+    EXPECT_EQ(screens, expected);
+    EXPECT_TRUE(in_match);
 }

@@ -1,6 +1,6 @@
-// The real program from its title screen, played by seeded random keys on a
-// virtual clock of varying steps, with every promise of a match checked after
-// every frame. The test run plays a few tens of thousands of frames; a long
+// The real program from its title screen, played by seeded random keys and
+// now and then the mouse or a finger, on a virtual clock of varying steps,
+// with every promise of a match checked after every frame. The test run plays a few tens of thousands of frames; a long
 // run takes the frame count and seed from the environment:
 //   TORVEK_SOAK_FRAMES=1000000 TORVEK_SOAK_SEED=7 build-asan/tests/test_soak
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <random>
 #include <string>
 
 #include "hge_entry.h"
@@ -40,10 +41,36 @@ struct Soak_Result {
 // end on it within a few frames is stopped.
 constexpr int FRAMES_TO_END = 8;
 
+// The window is a little larger than the picture at 4x: bars all round.
+constexpr int WINDOW_WIDTH = 1100, WINDOW_HEIGHT = 850;
+constexpr int LEFT_BAR = (WINDOW_WIDTH - 1024) / 2, TOP_BAR = (WINDOW_HEIGHT - 768) / 2;
+
+// In one frame of three, a move of the mouse, a click, a right click or a
+// tap: mostly over the hand and the board, else anywhere, bars included. It
+// only counts in a frame without a key.
+void Random_Pointer(std::mt19937 &random)
+{
+    auto draw = [&](int below) { return std::uniform_int_distribution<int>(0, below - 1)(random); };
+    if (draw(3) != 0)
+        return;
+    int x = draw(WINDOW_WIDTH), y = draw(WINDOW_HEIGHT);
+    if (draw(10) < 7) {
+        x = LEFT_BAR + 4 * (10 + draw(180)) + draw(4);
+        y = TOP_BAR + 4 * (105 + draw(85)) + draw(4);
+    }
+    switch (draw(10)) {
+    case 0: case 1: case 2: case 3: hgeTesting::MovePointer(x, y); break;
+    case 4: case 5: case 6: hgeTesting::ClickPointer(x, y); break;
+    case 7: hgeTesting::ClickPointer(x, y, HGEK_RBUTTON); break;
+    default: hgeTesting::TapPointer(x, y); break;
+    }
+}
+
 Soak_Result Soak(long frames, uint32_t seed, std::string command_line = "")
 {
     soak::Match_Watch watch;
     soak::Key_Mix keys(seed);
+    std::mt19937 pointer(seed + 1);
     Soak_Result result;
     double now = 1000.0;
 
@@ -61,6 +88,9 @@ Soak_Result Soak(long frames, uint32_t seed, std::string command_line = "")
         }
         if (frame >= frames + FRAMES_TO_END)
             return true;
+        if (frame == 0)
+            hgeTesting::ResizeWindow(WINDOW_WIDTH, WINDOW_HEIGHT);
+        Random_Pointer(pointer);
         hgeTesting::QueueKeys({frame + 1 >= frames ? HGEK_ESCAPE : keys.Next_Key()});
         now += keys.Next_Step();
         hgeTesting::SetTime(static_cast<float>(now));

@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 #include <tuple>
+#include <utility>
 
 #include "animation.h"
 #include "board.h"
@@ -234,6 +235,71 @@ bool Awaiting_Move()
     if (game_phase == 0)
         return !Check_Full() && opponent[game_turn]->Get_HandSize() > 0;
     return Check_Attack(game_turn);
+}
+
+Step::Step(int key, int turn_phase, int cursor0, int cursor1, int transition)
+    : Step([key] { Press({key}); }, turn_phase, cursor0, cursor1, transition)
+{
+}
+
+Step::Step(std::function<void()> input, int turn_phase, int cursor0, int cursor1, int transition)
+    : input(std::move(input)), turn_phase(turn_phase), cursor0(cursor0), cursor1(cursor1),
+      transition(transition)
+{
+}
+
+void Expect_Steps(const Options &options, const std::vector<Step> &steps)
+{
+    const auto records = Play(options, [&](const Record &r) {
+        const size_t next = static_cast<size_t>(r.frame.index);
+        if (next < steps.size())
+            steps[next].input();
+        return next == steps.size();
+    });
+    ASSERT_EQ(records.size(), steps.size() + 1);
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const Snapshot &s = records[i + 1].state;
+        SCOPED_TRACE("after step " + std::to_string(i + 1));
+        EXPECT_EQ(s.turn_phase, steps[i].turn_phase);
+        EXPECT_EQ(s.selection[0], steps[i].cursor0);
+        EXPECT_EQ(s.selection[1], steps[i].cursor1);
+        EXPECT_EQ(s.transition, steps[i].transition);
+        if (steps[i].transition == 0) {
+            EXPECT_EQ(s.board, records[0].state.board);
+            EXPECT_EQ(s.hand[SOLIDS], records[0].state.hand[SOLIDS]);
+        }
+    }
+}
+
+Point Cell_Point(int cell)
+{
+    return {board_x[cell], board_y[cell] - 1};
+}
+
+Point Hand_Point(int position)
+{
+    return {HAND_X + HAND_SPACING * position, HAND_Y - PIECE_HEIGHT / 2};
+}
+
+// The middle of the virtual pixel's block of window pixels.
+static int Window_Pixel(int virtual_pixel)
+{
+    return virtual_pixel * SCREEN_SCALE + SCREEN_SCALE / 2;
+}
+
+void Move_To(Point p)
+{
+    hgeTesting::MovePointer(Window_Pixel(p.x), Window_Pixel(p.y));
+}
+
+void Click_At(Point p, int button)
+{
+    hgeTesting::ClickPointer(Window_Pixel(p.x), Window_Pixel(p.y), button);
+}
+
+void Tap_At(Point p)
+{
+    hgeTesting::TapPointer(Window_Pixel(p.x), Window_Pixel(p.y));
 }
 
 // Letters are told apart by the texels they show.

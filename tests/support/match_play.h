@@ -138,6 +138,36 @@ std::vector<int> Keys_For(const Move &move);
 // step of a turn, with no key still waiting and no win about to deal afresh.
 bool Awaiting_Move();
 
+// Points of the virtual screen a player points at: on a cell (its stone just
+// behind its point, or the foot of the piece standing there) and in the
+// middle of a piece in the hand of the side to move.
+struct Point {
+    int x, y;
+};
+Point Cell_Point(int cell);
+Point Hand_Point(int position);
+// The pointer on a point of the virtual screen in the 1024x768 window, at 4x,
+// for the coming frame: the mouse moved there, or clicked there, or a
+// finger's tap there.
+void Move_To(Point p);
+void Click_At(Point p, int button = HGEK_LBUTTON);
+void Tap_At(Point p);
+
+// One input of a turn, a key or anything else a player does, before its
+// frame, and the state it must leave after that frame.
+struct Step {
+    Step(int key, int turn_phase, int cursor0, int cursor1, int transition = 0);
+    Step(std::function<void()> input, int turn_phase, int cursor0, int cursor1, int transition = 0);
+    std::function<void()> input;
+    int turn_phase;
+    int cursor0, cursor1;
+    int transition;
+};
+// Plays the steps one per frame from the first frame of a position with
+// Solids to move and checks the state after each; nothing but a confirmed
+// move may change the board or Solids' hand.
+void Expect_Steps(const Options &options, const std::vector<Step> &steps);
+
 // What the frame just finished drew into the virtual screen; clears the record.
 Screen Look();
 
