@@ -51,11 +51,10 @@ struct Computer_Memory {
     int combo_total = -1;  // the round's progress when the first entry was made
 };
 
-// How much a hard search may cost, counted in positions rather than time so
-// that the same position and seed always give the same move; 20,000 take a
-// few milliseconds here.
+// How much a search may cost, counted in positions rather than time so that
+// the same position and seed always give the same move.
 struct Computer_Limits {
-    long nodes = 20000;
+    long nodes = 0;  // 0: the level's own budget
 };
 
 struct Computer_Stats {

@@ -33,9 +33,12 @@ constexpr int REPEAT_FILTER = 4096;
 // but never before a capture to full combo or a better capture.
 constexpr int HISTORY_LIMIT = 1000;
 
+// The hard level's budget: 20,000 positions take a few milliseconds here.
+constexpr long HARD_NODES = 20000;
+
 struct Search {
     Search(const Round_State &root, const Computer_Memory &memory, const Computer_Limits &limits)
-        : limits(limits), root_side(root.turn)
+        : budget(limits.nodes > 0 ? limits.nodes : HARD_NODES), root_side(root.turn)
     {
         std::memset(repeat_filter, 0, sizeof repeat_filter);
         std::memset(history, 0, sizeof history);
@@ -69,7 +72,7 @@ struct Search {
         return false;
     }
 
-    bool Out_Of_Budget() const { return nodes >= limits.nodes; }
+    bool Out_Of_Budget() const { return nodes >= budget; }
 
     int Order_Score(const Round_State &state, Round_Move move) const
     {
@@ -225,7 +228,7 @@ struct Search {
         return best;
     }
 
-    const Computer_Limits &limits;
+    long budget;
     int root_side;
     long nodes = 0;
     bool stopped = false;
