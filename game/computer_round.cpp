@@ -8,7 +8,8 @@
 
 bool Code_Captures(int attacker, int prey)
 {
-    return Code_Owner(attacker) != Code_Owner(prey) && Enemy_Of(Code_Type(prey)) == Code_Type(attacker);
+    return Code_Owner(attacker) != Code_Owner(prey) &&
+           Enemy_Of(Code_Type(prey)) == Code_Type(attacker);
 }
 
 static std::array<Neighbour_List, BOARD_CELLS> Make_Neighbours()
