@@ -83,6 +83,27 @@ static Round_Move Think_Easy(const Round_State &state, const Computer_Random &ra
     return picks[picked > 1 ? random(0, picked - 1) : 0];
 }
 
+// ---------------------------------------------------------------- the searching levels
+
+// Hard looks as far ahead as its budget allows: 20,000 positions take a few
+// milliseconds here.
+constexpr Search_Settings HARD = {20000, SEARCH_MAX_PLY};
+// Medium looks one placing ahead, and through every fight to its end: it
+// never lets the other side win at once where another move would not, but it
+// does not see what the other side will place next. The budget only bounds the
+// longest fights.
+constexpr Search_Settings MEDIUM = {2000, 1};
+
+static Round_Move Think_Searching(const Round_State &state, int level,
+                                  const Computer_Random &random, const Computer_Memory &memory,
+                                  const Computer_Limits &limits, Computer_Stats *stats)
+{
+    Search_Settings settings = level == LEVEL_MEDIUM ? MEDIUM : HARD;
+    if (limits.nodes > 0)
+        settings.nodes = limits.nodes;
+    return Search_Move(state, settings, random, memory, stats);
+}
+
 // ---------------------------------------------------------------- the player
 
 static void Note(Computer_Memory &memory, uint64_t key)
@@ -104,8 +125,9 @@ Round_Move Computer_Think(const Round_State &state, int level, const Computer_Ra
         memory.count = 0;
         memory.combo_total = progress;
     }
-    const Round_Move move = level == LEVEL_EASY ? Think_Easy(state, random)
-                                                : Search_Move(state, random, memory, limits, stats);
+    const Round_Move move = level == LEVEL_EASY
+                                ? Think_Easy(state, random)
+                                : Think_Searching(state, level, random, memory, limits, stats);
     Note(memory, Round_Hash(state));
     if (move.from >= 0) {
         Round_State next = state;

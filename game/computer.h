@@ -8,7 +8,7 @@
 
 #include "computer_round.h"
 
-enum { LEVEL_EASY = 0, LEVEL_HARD = 1 };
+enum { LEVEL_EASY = 0, LEVEL_MEDIUM = 1, LEVEL_HARD = 2 };
 
 // How well the computer plays; LEVEL_HARD unless the menu or the command line says otherwise.
 extern int computer_level;
@@ -59,8 +59,9 @@ struct Computer_Limits {
 
 struct Computer_Stats {
     long nodes = 0;
-    int depth = 0;           // the last search depth completed (hard)
+    int depth = 0;           // the last search depth completed (medium and hard)
     bool exact = false;      // the search saw every line to its end
+    int score = 0;           // what the move chosen is worth to the side that made it
 };
 
 // The computer's move in a settled position with a move to make.

@@ -54,16 +54,13 @@ static int Score_From_Table(int score, int ply)
 
 // ---------------------------------------------------------------- bounds and weights
 
-// Deeper than any line the budget reaches; a line this long is judged where it stands.
-constexpr int MAX_PLY = 64;
+constexpr int MAX_PLY = SEARCH_MAX_PLY;
 // What a repeated position is worth to the side that started the search:
 // a little less than nothing, so that a side that can do as well otherwise
 // does not run the same cycle again.
 constexpr int REPEAT_CONTEMPT = 25;
 // Buckets of the quick test for a repeated position; most positions are new.
 constexpr int REPEAT_FILTER = 4096;
-// How often, in positions, the search looks at its budget.
-constexpr long BUDGET_CHECK = 1024;
 
 // Move ordering, best first. The table's move for the position leads.
 constexpr int ORDER_TABLE_MOVE = 1 << 30;
@@ -80,9 +77,6 @@ constexpr int ORDER_THREAT_COMBO = 1024;
 // Moves that cut the search short before come first among their equals, but
 // never before a capture to full combo or a better capture.
 constexpr int HISTORY_LIMIT = 1000;
-
-// The hard level's budget: 20,000 positions take a few milliseconds here.
-constexpr long HARD_NODES = 20000;
 
 // ---------------------------------------------------------------- ordering
 
@@ -130,11 +124,15 @@ static void Pick_Next(Round_Move *moves, int *keys, int i, int count)
 namespace {
 
 struct Search {
-    Search(const Round_State &root, const Computer_Memory &memory, const Computer_Limits &limits);
+    Search(const Round_State &root, const Computer_Memory &memory, long budget);
 
     // The value of a child for the parent's side to move.
     int Child(const Round_State &parent, const Round_State &child, int depth, int alpha, int beta,
               int ply);
+    // Child, for all moves but the first with a window that only shows
+    // whether the move is better than the best so far.
+    int Try(const Round_State &parent, const Round_State &child, int depth, int alpha, int beta,
+            int ply, bool first);
     // Orders the root's moves as a position's moves are ordered.
     void Order(const Round_State &state, Round_Move *moves, int count);
 
@@ -175,9 +173,8 @@ private:
     int history[2][HAND_KINDS * BOARD_CELLS];
 };
 
-Search::Search(const Round_State &root, const Computer_Memory &memory,
-               const Computer_Limits &limits)
-    : budget(limits.nodes > 0 ? limits.nodes : HARD_NODES), root_side(root.turn)
+Search::Search(const Round_State &root, const Computer_Memory &memory, long budget)
+    : budget(budget), root_side(root.turn)
 {
     std::memset(repeat_filter, 0, sizeof repeat_filter);
     std::memset(history, 0, sizeof history);
@@ -193,7 +190,7 @@ Search::Search(const Round_State &root, const Computer_Memory &memory,
 
 bool Search::Counted_Out()
 {
-    if (++nodes % BUDGET_CHECK == 0 && nodes >= budget)
+    if (++nodes >= budget)
         stopped = true;
     return stopped;
 }
@@ -244,6 +241,19 @@ int Search::Child(const Round_State &parent, const Round_State &child, int depth
     if (child.turn == parent.turn)
         return Node(child, depth, alpha, beta, ply);
     return -Node(child, depth, -beta, -alpha, ply);
+}
+
+// The first move is most often the best: the others need only show that
+// they are no better, and are searched in full only when one is.
+int Search::Try(const Round_State &parent, const Round_State &child, int depth, int alpha,
+                int beta, int ply, bool first)
+{
+    if (first)
+        return Child(parent, child, depth, alpha, beta, ply);
+    const int score = Child(parent, child, depth, alpha, alpha + 1, ply);
+    if (score <= alpha || score >= beta || stopped)
+        return score;
+    return Child(parent, child, depth, alpha, beta, ply);
 }
 
 // Whether the table's entry settles the position at this depth and window;
@@ -318,7 +328,7 @@ Search::Line Search::Search_Moves(const Round_State &state, int depth, int alpha
         Round_Play(child, moves[i]);
         // A forced move costs no depth: the lines that matter run on.
         const int next_depth = count == 1 ? depth : depth - 1;
-        const int score = Child(state, child, next_depth, alpha, beta, ply + 1);
+        const int score = Try(state, child, next_depth, alpha, beta, ply + 1, i == 0);
         if (stopped)
             break;
         if (score <= line.best)
@@ -396,8 +406,8 @@ static bool Search_Depth(Search &search, const Round_State &state, Root_Move *ro
 // Deepens one placing at a time until the lines end, a win or loss is
 // certain, or the budget runs out; picks at random among the moves that
 // share the best score of the deepest search that finished.
-Round_Move Search_Move(const Round_State &state, const Computer_Random &random,
-                       const Computer_Memory &memory, const Computer_Limits &limits,
+Round_Move Search_Move(const Round_State &state, const Search_Settings &settings,
+                       const Computer_Random &random, const Computer_Memory &memory,
                        Computer_Stats *stats)
 {
     Round_Move moves[ROUND_MAX_MOVES];
@@ -407,14 +417,14 @@ Round_Move Search_Move(const Round_State &state, const Computer_Random &random,
     if (count == 1)
         return moves[0];
 
-    Search search(state, memory, limits);
+    Search search(state, memory, settings.nodes);
     search.Order(state, moves, count);
     Root_Move root[ROUND_MAX_MOVES];
     for (int i = 0; i < count; ++i)
         root[i] = {moves[i], 0};
     Root_Result result{0, 1, {moves[0]}};
     bool exact = false;
-    for (int depth = 1; depth < MAX_PLY; ++depth) {
+    for (int depth = 1; depth <= std::min(settings.depth, MAX_PLY - 1); ++depth) {
         if (!Search_Depth(search, state, root, count, depth, result))
             break;
         if (stats)
@@ -430,6 +440,7 @@ Round_Move Search_Move(const Round_State &state, const Computer_Random &random,
     if (stats) {
         stats->nodes = search.nodes;
         stats->exact = exact;
+        stats->score = result.score;
     }
     return result.tied[result.ties > 1 ? random(0, result.ties - 1) : 0];
 }

@@ -128,7 +128,7 @@ TEST(CommandLine, AnswersHelpAndVersionAndRefusesWhatItDoesNotKnow)
         {"--computer", 2, "", "--computer needs a value"},
         {"--computer --level easy", 2, "", "--computer needs a value"},
         {"--computer nobody", 2, "", "solids, stripes or both"},
-        {"--computer=both --level medium", 2, "", "easy or hard"},
+        {"--computer=both --level expert", 2, "", "--level expert"},
         {"--help=me", 2, "", "takes no value"},
         {"-x", 2, "", "unknown option -x"},
     };
