@@ -2,7 +2,8 @@
 // searches with, without drawing, clock or engine. For each pairing it prints
 // the rounds each player won, the rounds still undecided after MAX_MOVES
 // moves, the share of decided rounds player A won with its 95% interval,
-// how long each player took per move (median and maximum), and how often
+// how long each player took per move (median and maximum, in processor
+// time, so that other programs on the machine do not count), and how often
 // each made a move that let the other side win at once when another move
 // would not have.
 //
@@ -16,7 +17,7 @@
 // frozen in arena_baseline.cpp). Round by round the players swap sides, and
 // every other pair of rounds the other side places first.
 #include <algorithm>
-#include <chrono>
+#include <ctime>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -120,7 +121,7 @@ static Round_Move Pick(Player_Record &player, const Round_State &state, Arena_Ra
                        Computer_Memory &memory)
 {
     const Computer_Random random = [&generator](int min, int max) { return generator(min, max); };
-    const auto start = std::chrono::steady_clock::now();
+    const std::clock_t start = std::clock();
     Round_Move move{};
     if (player.brain == RANDOM)
         move = Pick_Random(state, random);
@@ -131,8 +132,7 @@ static Round_Move Pick(Player_Record &player, const Round_State &state, Arena_Ra
                                player.limits.nodes > 0 ? player.limits.nodes : baseline::NODES);
     else
         move = Computer_Think(state, BRAIN_LEVELS[player.brain], random, memory, player.limits);
-    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-    player.move_ms.push_back(took.count());
+    player.move_ms.push_back(1000.0 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC);
     return move;
 }
 
