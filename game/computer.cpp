@@ -46,6 +46,8 @@ Round_State Round_From_Game(int side)
 
 // ---------------------------------------------------------------- easy
 
+// How often, in percent, easy moves at random when it sees no win: a
+// beginner's play that still never misses a winning capture.
 constexpr int EASY_RANDOM_PERCENT = 60;
 
 // The position after one move, as the side that made it sees it.

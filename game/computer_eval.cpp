@@ -17,6 +17,7 @@ const Eval_Weights eval_weights = {
     .hand_combo = {-99, -91, 443},
     // A piece in the hand cannot be taken and chooses its cell and moment.
     .in_hand = 221,
+    // A capture waiting for the fight.
     .threat = 201,
     // A taken piece joins the taker's hand, where its combo counts already;
     // taking a combo-3 piece takes the other side's nearest win as well.
@@ -25,6 +26,8 @@ const Eval_Weights eval_weights = {
     .winning_threat = 970,
     // The side that fights first takes before it can be taken.
     .first_strike = 175,
+    // A capture the other side can still set up; worth most against a
+    // combo-3 piece, which it would take with its combo.
     .exposed = 114,
     .exposed_combo = {-9, -16, 113},
     // The greatest single advantage of a round: whoever places last lets

@@ -148,11 +148,13 @@ static Step Flow_Step(Round_State &state)
 // a win after every step, but a pass or the start or end of a fight leaves
 // alone everything the check looks at; only a board going back to the hands
 // does not, so the check runs after that.
+// A round always reaches a choice within a few steps; the bound only keeps
+// a broken position from holding the caller.
+constexpr int MAX_FLOW_STEPS = 16;
+
 static void Run_Flow(Round_State &state)
 {
-    // A round always reaches a choice within a few steps; the bound only
-    // keeps a broken position from holding the caller.
-    for (int steps = 0; steps < 16; ++steps) {
+    for (int steps = 0; steps < MAX_FLOW_STEPS; ++steps) {
         const Step step = Flow_Step(state);
         if (step == STEP_CHOICE || (step == STEP_RETURNED && Check_Win(state)))
             return;

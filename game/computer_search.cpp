@@ -3,7 +3,8 @@
 // side is about to place; there the evaluation judges it. Three helpers keep
 // it fast: a table of positions already searched, the moves that cut the
 // search short before, and a memory of the positions on the line and of the
-// round so far, so that a cycle of stand-offs is seen as the draw it is.
+// round so far, so that a cycle of stand-offs counts as a little less than
+// nothing for the side that searches.
 #include "computer_search.h"
 
 #include <algorithm>
@@ -54,6 +55,7 @@ static int Score_From_Table(int score, int ply)
 
 // ---------------------------------------------------------------- bounds and weights
 
+// The search's short name for the deepest line it follows.
 constexpr int MAX_PLY = SEARCH_MAX_PLY;
 // What a repeated position is worth to the side that started the search:
 // a little less than nothing, so that a side that can do as well otherwise
