@@ -1,5 +1,6 @@
 // How long the hard computer thinks over one move, in three kinds of
-// position, with its node budget and nodes searched per second beside it.
+// position, and the medium one over the costliest of them, with the
+// positions searched, per second and the depth reached beside it.
 #include <benchmark/benchmark.h>
 
 #include "computer.h"
@@ -22,7 +23,7 @@ Round_Move Place(int type, int cell)
     return {static_cast<int8_t>(Hand_Kind(type, 0)), static_cast<int8_t>(cell)};
 }
 
-void Think(benchmark::State &bench, const Round_State &position)
+void Think(benchmark::State &bench, const Round_State &position, int level = LEVEL_HARD)
 {
     long nodes = 0;
     int depth = 0;
@@ -31,7 +32,7 @@ void Think(benchmark::State &bench, const Round_State &position)
         Computer_Stats stats;
         // Only ties are drawn at random: the first of them does as well.
         const Round_Move move = Computer_Think(
-            position, LEVEL_HARD, [](int min, int) { return min; }, memory, {}, &stats);
+            position, level, [](int min, int) { return min; }, memory, {}, &stats);
         benchmark::DoNotOptimize(move);
         nodes += stats.nodes;
         depth = stats.depth;
@@ -59,20 +60,30 @@ void Mid_Placing(benchmark::State &bench)
 
 // The board just filled; Stripes, who did not place last, captures first
 // and both sides have captures.
-void Full_Board_Fight(benchmark::State &bench)
+Round_State Full_Board()
 {
     //  S0 T1 S2
     //  T2 S1 T0
     //  S2 T0 S0
-    Think(bench, Position(SOLIDS, {{SOLIDS, Place(0, 0)},
-                                   {STRIPES, Place(1, 1)},
-                                   {SOLIDS, Place(2, 2)},
-                                   {STRIPES, Place(2, 3)},
-                                   {SOLIDS, Place(1, 4)},
-                                   {STRIPES, Place(0, 5)},
-                                   {SOLIDS, Place(2, 6)},
-                                   {STRIPES, Place(0, 7)},
-                                   {SOLIDS, Place(0, 8)}}));
+    return Position(SOLIDS, {{SOLIDS, Place(0, 0)},
+                             {STRIPES, Place(1, 1)},
+                             {SOLIDS, Place(2, 2)},
+                             {STRIPES, Place(2, 3)},
+                             {SOLIDS, Place(1, 4)},
+                             {STRIPES, Place(0, 5)},
+                             {SOLIDS, Place(2, 6)},
+                             {STRIPES, Place(0, 7)},
+                             {SOLIDS, Place(0, 8)}});
+}
+
+void Full_Board_Fight(benchmark::State &bench)
+{
+    Think(bench, Full_Board());
+}
+
+void Medium_Full_Board_Fight(benchmark::State &bench)
+{
+    Think(bench, Full_Board(), LEVEL_MEDIUM);
 }
 
 }  // namespace
@@ -80,3 +91,6 @@ void Full_Board_Fight(benchmark::State &bench)
 BENCHMARK(Opening)->Name("computer/hard_opening")->Unit(benchmark::kMillisecond);
 BENCHMARK(Mid_Placing)->Name("computer/hard_mid_placing")->Unit(benchmark::kMillisecond);
 BENCHMARK(Full_Board_Fight)->Name("computer/hard_full_board_fight")->Unit(benchmark::kMillisecond);
+BENCHMARK(Medium_Full_Board_Fight)
+    ->Name("computer/medium_full_board_fight")
+    ->Unit(benchmark::kMillisecond);

@@ -37,7 +37,7 @@ static const char USAGE[] =
     "\n"
     "Options:\n"
     "  --computer SIDE  the computer plays SIDE: solids, stripes or both\n"
-    "  --level LEVEL    how the computer plays: easy or hard (the default)\n"
+    "  --level LEVEL    how the computer plays: easy, medium or hard (the default)\n"
     "  --fullscreen     start in fullscreen\n"
     "  --window         start in a window (the default)\n"
     "  -h, --help       show this help and exit\n"
@@ -82,7 +82,8 @@ struct Named_Value {
 static const Named_Value COMPUTER_SIDES[] = {
     {"solids", 1 << SOLIDS}, {"stripes", 1 << STRIPES}, {"both", 1 << SOLIDS | 1 << STRIPES},
 };
-static const Named_Value LEVELS[] = {{"easy", LEVEL_EASY}, {"hard", LEVEL_HARD}};
+static const Named_Value LEVELS[] = {
+    {"easy", LEVEL_EASY}, {"medium", LEVEL_MEDIUM}, {"hard", LEVEL_HARD}};
 
 template <size_t N>
 static bool Find_Value(const Named_Value (&table)[N], const std::string &name, int *value)

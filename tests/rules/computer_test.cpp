@@ -151,7 +151,7 @@ protected:
     }
 };
 
-TEST_F(ComputerTest, TakesAWinningCaptureAtEitherLevel)
+TEST_F(ComputerTest, TakesAWinningCaptureAtEveryLevel)
 {
     // Solids to capture; 8 takes 5 at full combo, 0 could take the combo-2 piece in 1.
     match_test::Set_Position("s1 t2^2 t0"
@@ -160,7 +160,7 @@ TEST_F(ComputerTest, TakesAWinningCaptureAtEitherLevel)
                              "1 2 2", "");
     game_phase = 1;
     game_turn = SOLIDS;
-    for (int level : {LEVEL_EASY, LEVEL_HARD}) {
+    for (int level : {LEVEL_EASY, LEVEL_MEDIUM, LEVEL_HARD}) {
         computer_level = level;
         // Easy moves at random more often than not: ask it many times.
         for (int ask = 0; ask < 20; ++ask) {
@@ -171,7 +171,7 @@ TEST_F(ComputerTest, TakesAWinningCaptureAtEitherLevel)
     }
 }
 
-TEST_F(ComputerTest, HardDoesNotPlaceWhereTheOtherSideWinsAtOnce)
+TEST_F(ComputerTest, MediumAndHardDoNotPlaceWhereTheOtherSideWinsAtOnce)
 {
     // Solids to place the last piece, type 1 or 2. A type 1 in cell 8 fills
     // the board and Stripes, who fights first, takes it with the combo-3
@@ -181,14 +181,18 @@ TEST_F(ComputerTest, HardDoesNotPlaceWhereTheOtherSideWinsAtOnce)
                              " t2 t2 .",
                              "1 2", "1 2");
     game_turn = SOLIDS;
-    for (int ask = 0; ask < 5; ++ask) {
-        const Computer_Choice choice = Computer_Move(SOLIDS);
-        EXPECT_EQ(std::make_pair(choice.from, choice.to), std::make_pair(1, 8));
+    for (int level : {LEVEL_MEDIUM, LEVEL_HARD}) {
+        computer_level = level;
+        for (int ask = 0; ask < 5; ++ask) {
+            const Computer_Choice choice = Computer_Move(SOLIDS);
+            EXPECT_EQ(std::make_pair(choice.from, choice.to), std::make_pair(1, 8))
+                << "level " << level;
+        }
     }
 }
 
 // Random rounds played on the real board. Before every move the compact
-// position must offer exactly the real moves, and the computer (both levels)
+// position must offer exactly the real moves, and the computer (every level)
 // must name one of them without touching the game; after it, the compact
 // rules must reach the same position, or the same win, as the real flow.
 TEST_F(ComputerTest, ChoosesRealMovesAndFollowsTheRealRulesOverRandomRounds)
@@ -207,7 +211,9 @@ TEST_F(ComputerTest, ChoosesRealMovesAndFollowsTheRealRulesOverRandomRounds)
             ASSERT_FALSE(real_moves.empty());
             ASSERT_EQ(Compact_Moves(before), real_moves) << "round " << round << ", move " << move;
 
-            computer_level = decisions % 8 == 0 ? LEVEL_HARD : LEVEL_EASY;
+            computer_level = decisions % 8 == 0   ? LEVEL_HARD
+                             : decisions % 8 == 4 ? LEVEL_MEDIUM
+                                                  : LEVEL_EASY;
             const std::vector<Kind> hand = Hand(game_turn);
             const Computer_Choice choice = Computer_Move(game_turn);
             EXPECT_TRUE(Real_Legal(choice)) << "level " << computer_level << " chose "
@@ -245,23 +251,25 @@ TEST_F(ComputerTest, ChoosesRealMovesAndFollowsTheRealRulesOverRandomRounds)
 
 // A cycle of stand-offs can bring a round back where it was. Told that
 // every placing but one leads where it has been, the hard computer takes
-// that one: on the first placing of a round they are all about as good.
+// that one when it stands to gain by moving on: here Stripes, who answers
+// Solids' first piece and so will fight first.
 TEST(ComputerMemory, HardLeavesPositionsItHasSeenAlone)
 {
-    const Round_State deal = Round_Deal(SOLIDS);
+    Round_State answer = Round_Deal(SOLIDS);
+    Round_Play(answer, {static_cast<int8_t>(Hand_Kind(0, 0)), 4});
     Round_Move moves[ROUND_MAX_MOVES];
-    const int count = Round_Moves(deal, moves);
+    const int count = Round_Moves(answer, moves);
     const Computer_Random first = [](int min, int) { return min; };
-    for (int fresh = 0; fresh < count; fresh += 4) {
+    for (int fresh = 0; fresh < count; fresh += 3) {
         Computer_Memory memory;
         memory.combo_total = 0;
         for (int i = 0; i < count; ++i) {
-            Round_State after = deal;
+            Round_State after = answer;
             Round_Play(after, moves[i]);
             if (i != fresh)
                 memory.seen[memory.count++] = Round_Hash(after);
         }
-        EXPECT_EQ(Computer_Think(deal, LEVEL_HARD, first, memory), moves[fresh])
+        EXPECT_EQ(Computer_Think(answer, LEVEL_HARD, first, memory), moves[fresh])
             << "only placing " << int{moves[fresh].from} << " to " << int{moves[fresh].to}
             << " is new";
     }

@@ -133,7 +133,7 @@ TEST(CommandLine, AnswersHelpAndVersionAndRefusesWhatItDoesNotKnow)
         {"--computer", 2, "", "--computer needs a value"},
         {"--computer --level easy", 2, "", "--computer needs a value"},
         {"--computer nobody", 2, "", "solids, stripes or both"},
-        {"--computer=both --level middling", 2, "", "--level middling: expected easy"},
+        {"--computer=both --level middling", 2, "", "--level middling: expected easy, medium or hard"},
         {"--help=me", 2, "", "takes no value"},
         {"--bogus=1", 2, "", "unknown option --bogus\n"},
         {"-x", 2, "", "unknown option -x"},
