@@ -1,0 +1,229 @@
+// The engine in a web browser, built with emscripten. The window is the
+// page's canvas (its id is "canvas"), which the page's style sizes; SDL's
+// software renderer draws into it.
+//
+// The browser owns the page's thread: the frame loop still runs as on the
+// desktop, System_Start blocking until the game ends, but between frames it
+// hands control back to the browser (Asyncify unwinds the loop's few
+// functions and rewinds them at the next animation frame), so there is one
+// frame per animation frame and nothing runs while the page is hidden. The
+// renderer never waits for the display itself.
+//
+// Two things SDL does not do here. It keeps the canvas at the size the
+// engine last asked for, which the page's style then stretches; the canvas
+// is brought back to its shown size before each present. And a key held down
+// while the page loads or gets the focus back reaches SDL, through the
+// browser's autorepeat, as a fresh press; such repeats are dropped before
+// SDL sees them, so that the key counts once it is released and pressed
+// again. Fullscreen is the page's, switched from the page's key handlers.
+#include "hge_internal.h"
+#include "hge_platform.h"
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+#include <sys/random.h>
+
+// ---------------------------------------------------------------- the page
+
+// The keys the page takes before SDL does. F11 and Alt+Enter switch the
+// page to fullscreen and back, as the engine's own switch does elsewhere: a
+// browser allows it only while it handles the player's key or click, never
+// from a frame. A repeat of a key not pressed since the page got the focus
+// is dropped. The browser's own keys (reload, its tools, anything with Ctrl
+// or Meta) are left to the browser: SDL would swallow them. With
+// `fullscreen_soon` the page goes fullscreen at the player's first key or
+// click. Module.toggleFullscreen is the switch, for the page's button.
+EM_JS(void, ListenToPage, (bool fullscreen_soon), {
+    var root = document.documentElement;
+    function isFullscreen() { return !!(document.fullscreenElement || document.webkitFullscreenElement); }
+    function enter() {
+        var request = root.requestFullscreen || root.webkitRequestFullscreen;
+        var asked = request ? request.call(root) : null;
+        if (asked && asked.catch)
+            asked.catch(function(error) { out("fullscreen: " + error.message); });
+    }
+    function toggle() {
+        fullscreen_soon = false;
+        if (!isFullscreen())
+            enter();
+        else
+            (document.exitFullscreen || document.webkitExitFullscreen).call(document);
+    }
+    function gesture() {
+        if (fullscreen_soon)
+            toggle();
+    }
+    Module["toggleFullscreen"] = toggle;
+    var pressed = new Set();
+    var browser_keys = new Set(["F5", "F12"]);
+    addEventListener("keydown", function(event) {
+        var modifier = event.key === "Control" || event.key === "Meta";
+        if (browser_keys.has(event.key) || ((event.ctrlKey || event.metaKey) && !modifier)) {
+            event.stopImmediatePropagation();
+            return;
+        }
+        if (event.key === "F11" || (event.key === "Enter" && event.altKey)) {
+            event.preventDefault();
+            event.stopImmediatePropagation();
+            if (!event.repeat)
+                toggle();
+            return;
+        }
+        gesture();
+        if (event.repeat && !pressed.has(event.code)) {
+            event.preventDefault();
+            event.stopImmediatePropagation();
+            return;
+        }
+        pressed.add(event.code);
+    }, true);
+    addEventListener("keyup", function(event) { pressed.delete(event.code); }, true);
+    addEventListener("mousedown", gesture, true);
+    addEventListener("touchend", gesture, true);
+    addEventListener("blur", function() { pressed.clear(); }, true);
+});
+
+// Whether the canvas holds as many pixels as it is shown with; if not, it
+// is brought back to that size through SDL's own handling of a resized page.
+EM_JS(bool, CanvasKeptInStep, (), {
+    var canvas = Module["canvas"];
+    var shown = canvas.getBoundingClientRect();
+    var ratio = devicePixelRatio || 1;
+    if (canvas.width === Math.floor(shown.width * ratio) && canvas.height === Math.floor(shown.height * ratio))
+        return true;
+    dispatchEvent(new Event("resize"));
+    return false;
+});
+
+// Marks the first picture for the page and for measurements of start-up.
+EM_JS(void, MarkFirstPicture, (), {
+    performance.mark("torvek-first-picture");
+    if (Module["onFirstPicture"])
+        Module["onFirstPicture"]();
+});
+
+EM_JS(void, LogToConsole, (const char *line), {
+    out(UTF8ToString(line));
+});
+
+// The program's main returns only at the end of the game, rewound from an
+// animation frame long after the browser first called it, and so nothing
+// would see it end: once main first waits for a frame, its return becomes
+// the program's exit (the page's onExit, the release of the runtime).
+EM_JS(void, ExitWhenMainReturns, (), {
+    Promise.resolve().then(function() {
+        if (!Asyncify.currData)
+            return;
+        Asyncify.whenDone().then(function(status) {
+            try {
+                exit(status);
+            } catch (thrown) {
+                if (!(thrown instanceof ExitStatus))
+                    throw thrown;
+            }
+        }, abort);
+    });
+});
+
+// Returns at the browser's next animation frame.
+EM_ASYNC_JS(void, NextAnimationFrame, (), {
+    await new Promise(function(resolve) { requestAnimationFrame(resolve); });
+});
+
+// ---------------------------------------------------------------- the platform
+
+static bool StartVideo(HGE *hge)
+{
+    SDL_SetMainReady();
+    ChooseCommonHints();
+    // SDL would otherwise also hand control to the browser after every
+    // present, outside the functions prepared for it.
+    SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    if (!StartSdlVideo(hge))
+        return false;
+    // The game reads keys, never text: without text input SDL keeps every key
+    // it reports from the page, so arrows and Space do not scroll it and
+    // Backspace does not go back.
+    SDL_StopTextInput();
+    // The window opens in the page either way; a page may go fullscreen only
+    // at a key or click of the player's.
+    const bool fullscreen_soon = !engine.settings.windowed;
+    engine.settings.windowed = true;
+    ListenToPage(fullscreen_soon);
+    ExitWhenMainReturns();
+    return true;
+}
+
+static uint32_t Seed()
+{
+    uint32_t seed = 0;
+    if (getentropy(&seed, sizeof seed) != 0)
+        seed = ClockSeed();
+    return seed;
+}
+
+// One animation frame at least: the display's rate, as vsync gives it on the
+// desktop. With a frame rate of its own, as many more as end before
+// `seconds` by over half of one.
+static void WaitUntil(double seconds)
+{
+    static double last_frame = -1.0;
+    static double frame_seconds = 1.0 / 60.0;
+    for (;;) {
+        NextAnimationFrame();
+        const double now = SteadySeconds();
+        // A hidden page has no animation frames: that pause is not one.
+        if (last_frame >= 0.0 && now - last_frame < 0.1)
+            frame_seconds += (now - last_frame - frame_seconds) / 8.0;
+        last_frame = now;
+        if (engine.settings.fps == HGEFPS_VSYNC || seconds - now <= frame_seconds / 2.0)
+            return;
+    }
+}
+
+static void Presenting()
+{
+    static bool first_shown = false;
+    const bool fullscreen = SDL_GetWindowFlags(engine.video.window) & SDL_WINDOW_FULLSCREEN;
+    // A canvas of the wrong size shows nothing now; its resize is the next
+    // frame's event, which draws it whole.
+    if (!fullscreen && !CanvasKeptInStep())
+        return;
+    if (!first_shown) {
+        first_shown = true;
+        MarkFirstPicture();
+    }
+}
+
+static void Log(const std::string &line)
+{
+    LogToConsole(line.c_str());
+}
+
+static const Platform web_platform = {
+    .StartVideo = StartVideo,
+    .RendererMayWait = [] { return false; },
+    .LooksForPads = [] { return true; },
+    .ProgramName = [] { return std::string("torvek"); },
+    .Stops = [] {},
+    .Seconds = SteadySeconds,
+    .Seed = Seed,
+    .FrameBegins = [](int) {},
+    .PacesFrames = [] { return true; },
+    .WaitUntil = WaitUntil,
+    .FrameEnds = [](int) { return false; },
+    .InputRead = [] {},
+    .MarkKeysDown = MarkSdlKeysDown,
+    .UsableArea = SdlUsableArea,
+    .WindowUnseen = [] { return false; },
+    .RedrawsEverything = [] { return false; },
+    .Presenting = Presenting,
+    .QuadGiven = [](const hgeQuad &, HTARGET) {},
+    .Log = Log,
+};
+
+const Platform &NativePlatform()
+{
+    return web_platform;
+}
