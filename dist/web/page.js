@@ -153,12 +153,12 @@
     },
     onExit: onExit,
     onAbort: function (what) {
-      failed("TORVEK stopped because of an error.", what);
+      failed(started ? "TORVEK stopped because of an error." : "TORVEK could not start.", what);
     },
   };
 
   window.addEventListener("error", function (event) {
-    failed("TORVEK stopped because of an error.", event.message);
+    failed(started ? "TORVEK stopped because of an error." : "TORVEK could not start.", event.message);
   });
 
   // ---------------------------------------------------------------- the fullscreen button
