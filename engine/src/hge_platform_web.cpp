@@ -5,9 +5,10 @@
 // The browser owns the page's thread: the frame loop still runs as on the
 // desktop, System_Start blocking until the game ends, but between frames it
 // hands control back to the browser (Asyncify unwinds the loop's few
-// functions and rewinds them at the next animation frame), so there is one
-// frame per animation frame and nothing runs while the page is hidden. The
-// renderer never waits for the display itself.
+// functions and rewinds them when the wait is over). A frame that presented
+// waits for the next animation frame, one that showed nothing new for its
+// deadline, and nothing runs while the page is hidden. The renderer never
+// waits for the display itself.
 //
 // Two things SDL does not do here. It keeps the canvas at the size the
 // engine last asked for, which the page's style then stretches; the canvas
@@ -22,6 +23,8 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 #include <sys/random.h>
+
+#include <algorithm>
 
 // ---------------------------------------------------------------- the page
 
@@ -125,9 +128,18 @@ EM_JS(void, ExitWhenMainReturns, (), {
     });
 });
 
-// Returns at the browser's next animation frame.
-EM_ASYNC_JS(void, NextAnimationFrame, (), {
-    await new Promise(function(resolve) { requestAnimationFrame(resolve); });
+// Returns at the browser's next animation frame, or after `delay_ms` when
+// that is not negative; a hidden page has no animation frames, and its timers
+// are not waited for either: nothing runs until it shows again. Frames are
+// counted in Module.frames, for measurements.
+EM_ASYNC_JS(void, WaitForPage, (double delay_ms), {
+    Module["frames"] = (Module["frames"] || 0) + 1;
+    await new Promise(function(resolve) {
+        if (delay_ms < 0 || document.hidden)
+            requestAnimationFrame(resolve);
+        else
+            setTimeout(resolve, delay_ms);
+    });
 });
 
 // ---------------------------------------------------------------- the platform
@@ -163,23 +175,16 @@ static uint32_t Seed()
     return seed;
 }
 
-// One animation frame at least: the display's rate, as vsync gives it on the
-// desktop. With a frame rate of its own, as many more as end before
-// `seconds` by over half of one.
+// As on the desktop, where presenting waits for the display's refresh and a
+// frame that showed nothing new sleeps to its deadline: a frame that
+// presented waits for the browser's next animation frame, any other until
+// `seconds`, without asking the browser for a frame it would not need.
 static void WaitUntil(double seconds)
 {
-    static double last_frame = -1.0;
-    static double frame_seconds = 1.0 / 60.0;
-    for (;;) {
-        NextAnimationFrame();
-        const double now = SteadySeconds();
-        // A hidden page has no animation frames: that pause is not one.
-        if (last_frame >= 0.0 && now - last_frame < 0.1)
-            frame_seconds += (now - last_frame - frame_seconds) / 8.0;
-        last_frame = now;
-        if (engine.settings.fps == HGEFPS_VSYNC || seconds - now <= frame_seconds / 2.0)
-            return;
-    }
+    if (engine.loop.presented && engine.settings.fps == HGEFPS_VSYNC)
+        WaitForPage(-1.0);
+    else
+        WaitForPage(std::max(0.0, seconds - SteadySeconds()) * 1000.0);
 }
 
 static void Presenting()

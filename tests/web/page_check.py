@@ -62,7 +62,7 @@ class Quiet(http.server.SimpleHTTPRequestHandler):
 class Browser:
     """A WebDriver session of headless Chromium."""
 
-    def __init__(self, profile, log):
+    def __init__(self, profile, log, flags=CHROMIUM_FLAGS):
         port = free_port()
         self.base = "http://127.0.0.1:%d" % port
         # A process group of its own, the browser's processes in it, to be
@@ -70,7 +70,7 @@ class Browser:
         self.driver = subprocess.Popen(["chromedriver", "--port=%d" % port], stdout=log, stderr=log,
                                        start_new_session=True)
         wait_for("chromedriver", self.ready)
-        options = {"binary": "/usr/bin/chromium", "args": CHROMIUM_FLAGS + ["--user-data-dir=" + profile]}
+        options = {"binary": "/usr/bin/chromium", "args": flags + ["--user-data-dir=" + profile]}
         capabilities = {"browserName": "chrome", "goog:chromeOptions": options,
                         "goog:loggingPrefs": {"browser": "ALL"}}
         self.session = self.call("POST", "/session", {"capabilities": {"alwaysMatch": capabilities}})["sessionId"]
@@ -107,10 +107,12 @@ class Browser:
         self.command("POST", "goog/cdp/execute", {"cmd": "Emulation.setDeviceMetricsOverride", "params": {
             "width": width, "height": height, "deviceScaleFactor": 1, "mobile": False}})
 
+    # Keys a few frames apart: of the keys pressed in one frame only the first counts.
     def press(self, *names):
         steps = []
         for name in names:
-            steps += [{"type": "keyDown", "value": KEYS[name]}, {"type": "keyUp", "value": KEYS[name]}]
+            steps += [{"type": "keyDown", "value": KEYS[name]}, {"type": "keyUp", "value": KEYS[name]},
+                      {"type": "pause", "duration": 80}]
         self.command("POST", "actions", {"actions": [{"type": "key", "id": "keys", "actions": steps}]})
 
     def screenshot(self):
