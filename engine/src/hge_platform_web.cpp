@@ -10,13 +10,15 @@
 // deadline, and nothing runs while the page is hidden. The renderer never
 // waits for the display itself.
 //
-// Two things SDL does not do here. It keeps the canvas at the size the
-// engine last asked for, which the page's style then stretches; the canvas
-// is brought back to its shown size before each present. And a key held down
-// while the page loads or gets the focus back reaches SDL, through the
-// browser's autorepeat, as a fresh press; such repeats are dropped before
-// SDL sees them, so that the key counts once it is released and pressed
-// again. Fullscreen is the page's, switched from the page's key handlers.
+// Two things SDL does not do here. Its framebuffer has the window's size in
+// the page's units, not in the screen's pixels, and it keeps the canvas at
+// the size the engine last asked for, which the page's style then
+// stretches: the window is brought to the canvas's size in pixels before
+// each present. And a key held down while the page loads or gets the focus
+// back reaches SDL, through the browser's autorepeat, as a fresh press; such
+// repeats are dropped before SDL sees them, so that the key counts once it
+// is released and pressed again. Fullscreen is the page's, switched from the
+// page's key handlers.
 #include "hge_internal.h"
 #include "hge_platform.h"
 
@@ -86,16 +88,12 @@ EM_JS(void, ListenToPage, (bool fullscreen_soon), {
     addEventListener("blur", function() { pressed.clear(); }, true);
 });
 
-// Whether the canvas holds as many pixels as it is shown with; if not, it
-// is brought back to that size through SDL's own handling of a resized page.
-EM_JS(bool, CanvasKeptInStep, (), {
-    var canvas = Module["canvas"];
-    var shown = canvas.getBoundingClientRect();
+// The canvas's size in the screen's own pixels, as the page's style shows it.
+EM_JS(void, ShownCanvasSize, (int *width, int *height), {
+    var shown = Module["canvas"].getBoundingClientRect();
     var ratio = devicePixelRatio || 1;
-    if (canvas.width === Math.floor(shown.width * ratio) && canvas.height === Math.floor(shown.height * ratio))
-        return true;
-    dispatchEvent(new Event("resize"));
-    return false;
+    HEAP32[width >> 2] = Math.floor(shown.width * ratio);
+    HEAP32[height >> 2] = Math.floor(shown.height * ratio);
 });
 
 // Marks the first picture for the page and for measurements of start-up.
@@ -152,6 +150,8 @@ static bool StartVideo(HGE *hge)
     // present, outside the functions prepared for it.
     SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    // The window is measured in the screen's pixels (WindowKeptInStep).
+    SDL_SetHint(SDL_HINT_VIDEO_HIGHDPI_DISABLED, "1");
     if (!StartSdlVideo(hge))
         return false;
     // The game reads keys, never text: without text input SDL keeps every key
@@ -187,13 +187,32 @@ static void WaitUntil(double seconds)
         WaitForPage(std::max(0.0, seconds - SteadySeconds()) * 1000.0);
 }
 
+// SDL's framebuffer has the size of the window, which SDL keeps at the
+// canvas's size in the page's own units: the window is brought to the
+// canvas's size in the screen's pixels instead, so that the picture is laid
+// out on every pixel the page shows (more than the page's units on a
+// high-density screen or a zoomed page). A present that finds it out of step
+// shows nothing: the resize's event draws the next frame whole.
+static bool WindowKeptInStep()
+{
+    SDL_Window *window = engine.video.window;
+    if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)
+        return true;
+    PictureSize shown, now, after;
+    ShownCanvasSize(&shown.width, &shown.height);
+    SDL_GetWindowSize(window, &now.width, &now.height);
+    if (shown.width <= 0 || shown.height <= 0 || shown == now)
+        return true;
+    SDL_SetWindowSize(window, shown.width, shown.height);
+    SDL_GetWindowSize(window, &after.width, &after.height);
+    // A canvas smaller than the window's least size stays as it is.
+    return after == now;
+}
+
 static void Presenting()
 {
     static bool first_shown = false;
-    const bool fullscreen = SDL_GetWindowFlags(engine.video.window) & SDL_WINDOW_FULLSCREEN;
-    // A canvas of the wrong size shows nothing now; its resize is the next
-    // frame's event, which draws it whole.
-    if (!fullscreen && !CanvasKeptInStep())
+    if (!WindowKeptInStep())
         return;
     if (!first_shown) {
         first_shown = true;

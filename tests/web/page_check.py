@@ -103,9 +103,10 @@ class Browser:
     def run_async(self, script, *args):
         return self.command("POST", "execute/async", {"script": script, "args": list(args)})
 
-    def page_size(self, width, height):
+    # The page's size in its own units, each `ratio` of the screen's pixels.
+    def page_size(self, width, height, ratio=1):
         self.command("POST", "goog/cdp/execute", {"cmd": "Emulation.setDeviceMetricsOverride", "params": {
-            "width": width, "height": height, "deviceScaleFactor": 1, "mobile": False}})
+            "width": width, "height": height, "deviceScaleFactor": ratio, "mobile": False}})
 
     # Keys a few frames apart: of the keys pressed in one frame only the first counts.
     def press(self, *names):
@@ -222,13 +223,18 @@ class Checks:
                                  % (w, h, name, scale, differs, path))
         print("check: " + (says or "%dx%d page: the %s at %dx, pixel for pixel" % (width, height, name, scale)))
 
-    # Opened at a size other than the game's window, then resized.
+    # Opened at a size other than the game's window, then resized; on a
+    # zoomed page (or a high-density screen) the picture is laid out on the
+    # screen's pixels, not the page's units.
     def title_and_sizes(self):
         self.browser.page_size(1300, 1000)
         self.browser.go(self.address)
         wait_for("the first picture", lambda: self.browser.run(
             "return performance.getEntriesByName('torvek-first-picture').length > 0"), 30.0)
         self.expect_screen("title", 5, 1300, 1000)
+        self.browser.page_size(800, 600, 1.25)
+        self.expect_screen("title", 3, 1000, 750, "800x600 page at 1.25 pixels a unit: the title at 3x "
+                           "on its 1000x750 pixels, pixel for pixel")
         self.browser.page_size(1024, 768)
         self.expect_screen("title", 4, 1024, 768)
 
