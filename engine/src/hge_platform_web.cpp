@@ -107,10 +107,10 @@ EM_JS(void, LogToConsole, (const char *line), {
     out(UTF8ToString(line));
 });
 
-// The program's main returns only at the end of the game, rewound from an
-// animation frame long after the browser first called it, and so nothing
-// would see it end: once main first waits for a frame, its return becomes
-// the program's exit (the page's onExit, the release of the runtime).
+// The program's main returns only at the end of the game, rewound from a
+// wait long after the browser first called it, when nothing is there to see
+// it end: once main first waits, its return becomes the program's exit (the
+// page's onExit, the release of the runtime).
 EM_JS(void, ExitWhenMainReturns, (), {
     Promise.resolve().then(function() {
         if (!Asyncify.currData)
