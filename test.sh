@@ -15,6 +15,15 @@ torvek_build
 # Every test runs headless in its own process.
 (cd "$TORVEK_BUILD_DIR" && ctest --output-on-failure -j "$(nproc 2>/dev/null || echo 2)")
 
+# The page in headless Chromium: where apt installs emscripten and Chromium,
+# or where they are installed already.
+if command -v apt-get >/dev/null 2>&1 ||
+    { command -v emcc && command -v chromium && command -v chromedriver; } >/dev/null 2>&1; then
+    (source .ci/deps.sh && source .ci/web.sh && torvek_web_check)
+else
+    echo "web: emcc, chromium or chromedriver not found (Debian packages: emscripten, chromium, chromium-driver); the page is not checked"
+fi
+
 if command -v dpkg-deb >/dev/null 2>&1; then
     torvek_package
     torvek_check_package

@@ -1,0 +1,198 @@
+// The page around the game: the program's options from the address, a
+// progress bar while its files load, what the page says when something
+// fails, when the options are wrong or when the game has ended, and the
+// fullscreen button.
+"use strict";
+
+(function () {
+  var canvas = document.getElementById("canvas");
+  var loading = document.getElementById("loading");
+  var progress = document.getElementById("progress");
+  var button = document.getElementById("fullscreen");
+  // Every line the program wrote, for the page to show should it stop
+  // before its first picture.
+  var output = [];
+  var started = false;
+  var stopped = false;
+
+  function show(text, lines, link, address) {
+    stopped = true;
+    loading.hidden = true;
+    button.hidden = true;
+    var said = document.getElementById("message-text");
+    said.textContent = text;
+    said.hidden = !text;
+    var shown = document.getElementById("message-output");
+    shown.textContent = lines.join("\n");
+    shown.hidden = lines.length === 0;
+    var again = document.getElementById("again");
+    again.hidden = !link;
+    again.textContent = link || "";
+    again.href = address || location.href;
+    document.getElementById("message").hidden = false;
+  }
+
+  function failed(what, error) {
+    if (stopped)
+      return;
+    var lines = error ? [String(error && error.message ? error.message : error)] : [];
+    show(what, lines, "Try again");
+  }
+
+  // "?computer=stripes&level=easy&fullscreen" is the command line
+  // "--computer=stripes --level=easy --fullscreen".
+  function optionsOfAddress() {
+    return location.search.replace(/^\?/, "").split("&").filter(Boolean).map(function (part) {
+      part = part.replace(/\+/g, " ");
+      try {
+        part = decodeURIComponent(part);
+      } catch (error) {
+        // Left as written: the program names what it does not know.
+      }
+      return "--" + part;
+    });
+  }
+
+  // The page without its options.
+  function plainAddress() {
+    return location.href.replace(/[?#].*$/, "");
+  }
+
+  // ---------------------------------------------------------------- progress
+
+  var files = {};
+
+  function noteProgress(file, done, total) {
+    files[file] = {done: done, total: Math.max(done, total)};
+    var done_all = 0, total_all = 0;
+    for (var name in files) {
+      done_all += files[name].done;
+      total_all += files[name].total;
+    }
+    progress.value = total_all > 0 ? done_all / total_all : 0;
+  }
+
+  // The file packager reports "Downloading data... (12345/67890)".
+  function noteStatus(text) {
+    var counts = /\((\d+)\/(\d+)\)/.exec(text || "");
+    if (counts)
+      noteProgress("data", Number(counts[1]), Number(counts[2]));
+  }
+
+  function fetchWithProgress(url) {
+    return fetch(url).then(function (response) {
+      if (!response.ok)
+        throw new Error(url + ": " + response.status + " " + response.statusText);
+      var total = Number(response.headers.get("Content-Length")) || 0;
+      if (!response.body || !response.body.getReader)
+        return response.arrayBuffer();
+      var reader = response.body.getReader();
+      var chunks = [];
+      var size = 0;
+      function read() {
+        return reader.read().then(function (step) {
+          if (step.done) {
+            var whole = new Uint8Array(size);
+            var at = 0;
+            chunks.forEach(function (chunk) {
+              whole.set(chunk, at);
+              at += chunk.length;
+            });
+            return whole.buffer;
+          }
+          chunks.push(step.value);
+          size += step.value.length;
+          noteProgress(url, size, total);
+          return read();
+        });
+      }
+      return read();
+    });
+  }
+
+  // ---------------------------------------------------------------- the program
+
+  function onExit(status) {
+    if (started)
+      show("The game has ended.", [], "Play again");
+    else if (status === 0)
+      show("", output, "Play", plainAddress());
+    else if (status === 2)
+      show("TORVEK did not start.", output,
+           "Play without options", plainAddress());
+    else
+      show("TORVEK could not start.", output, "Try again");
+  }
+
+  function note(line) {
+    console.log(line);
+    output.push(line);
+  }
+
+  window.Module = {
+    canvas: canvas,
+    arguments: optionsOfAddress(),
+    print: note,
+    printErr: note,
+    setStatus: noteStatus,
+    // The program itself, read with its progress shown; compiled from its
+    // bytes, so that any web server will do, whatever type it gives the file.
+    instantiateWasm: function (imports, done) {
+      fetchWithProgress("torvek.wasm").then(function (bytes) {
+        return WebAssembly.instantiate(bytes, imports);
+      }).then(function (result) {
+        done(result.instance, result.module);
+      }, function (error) {
+        failed("The game could not be loaded.", error);
+      });
+      return {};
+    },
+    onFirstPicture: function () {
+      started = true;
+      loading.hidden = true;
+    },
+    onExit: onExit,
+    onAbort: function (what) {
+      failed(started ? "TORVEK stopped because of an error." : "TORVEK could not start.", what);
+    },
+  };
+
+  window.addEventListener("error", function (event) {
+    failed(started ? "TORVEK stopped because of an error." : "TORVEK could not start.", event.message);
+  });
+
+  // ---------------------------------------------------------------- the fullscreen button
+
+  // Shown while the mouse moves, so that it never covers the picture for long.
+  var hide_timer = 0;
+  function showButton() {
+    if (stopped)
+      return;
+    button.hidden = false;
+    clearTimeout(hide_timer);
+    hide_timer = setTimeout(function () { button.hidden = true; }, 2500);
+  }
+  window.addEventListener("mousemove", showButton);
+  window.addEventListener("touchstart", showButton);
+  // The button never takes the keyboard's focus from the game.
+  button.addEventListener("mousedown", function (event) { event.preventDefault(); });
+  button.addEventListener("click", function () {
+    if (Module.toggleFullscreen)
+      Module.toggleFullscreen();
+  });
+  canvas.addEventListener("contextmenu", function (event) { event.preventDefault(); });
+
+  // ---------------------------------------------------------------- start
+
+  if (typeof WebAssembly !== "object" || typeof WebAssembly.instantiate !== "function" ||
+      typeof fetch !== "function") {
+    show("TORVEK needs a browser that runs WebAssembly.", [], "");
+    return;
+  }
+  var script = document.createElement("script");
+  script.src = "torvek.js";
+  script.onerror = function () {
+    failed("The game could not be loaded.", "torvek.js could not be read");
+  };
+  document.body.appendChild(script);
+})();

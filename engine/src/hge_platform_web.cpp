@@ -1,0 +1,253 @@
+// The engine in a web browser, built with emscripten. The window is the
+// page's canvas (its id is "canvas"), which the page's style sizes; SDL's
+// software renderer draws into it.
+//
+// The browser owns the page's thread: the frame loop still runs as on the
+// desktop, System_Start blocking until the game ends, but between frames it
+// hands control back to the browser (Asyncify unwinds the loop's few
+// functions and rewinds them when the wait is over). A frame that presented
+// waits for the next animation frame, one that showed nothing new for its
+// deadline, and nothing runs while the page is hidden. The renderer never
+// waits for the display itself.
+//
+// Two things SDL does not do here. Its framebuffer has the window's size in
+// the page's units, not in the screen's pixels, and it keeps the canvas at
+// the size the engine last asked for, which the page's style then
+// stretches: the window is brought to the canvas's size in pixels before
+// each present. And a key held down while the page loads or gets the focus
+// back reaches SDL, through the browser's autorepeat, as a fresh press; such
+// repeats are dropped before SDL sees them, so that the key counts once it
+// is released and pressed again. Fullscreen is the page's, switched from the
+// page's key handlers.
+#include "hge_internal.h"
+#include "hge_platform.h"
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+#include <sys/random.h>
+
+#include <algorithm>
+
+// ---------------------------------------------------------------- the page
+
+// The keys the page takes before SDL does. F11 and Alt+Enter switch the
+// page to fullscreen and back, as the engine's own switch does elsewhere: a
+// browser allows it only while it handles the player's key or click, never
+// from a frame. A repeat of a key not pressed since the page got the focus
+// is dropped. The browser's own keys (reload, its tools, anything with Ctrl
+// or Meta) are left to the browser: SDL would swallow them. With
+// `fullscreen_soon` the page goes fullscreen at the player's first key or
+// click. Module.toggleFullscreen is the switch, for the page's button.
+EM_JS(void, ListenToPage, (bool fullscreen_soon), {
+    var root = document.documentElement;
+    function isFullscreen() { return !!(document.fullscreenElement || document.webkitFullscreenElement); }
+    function enter() {
+        var request = root.requestFullscreen || root.webkitRequestFullscreen;
+        var asked = request ? request.call(root) : null;
+        if (asked && asked.catch)
+            asked.catch(function(error) { out("fullscreen: " + error.message); });
+    }
+    function toggle() {
+        fullscreen_soon = false;
+        if (!isFullscreen())
+            enter();
+        else
+            (document.exitFullscreen || document.webkitExitFullscreen).call(document);
+    }
+    function gesture() {
+        if (fullscreen_soon)
+            toggle();
+    }
+    Module["toggleFullscreen"] = toggle;
+    var pressed = new Set();
+    var browser_keys = new Set(["F5", "F12"]);
+    addEventListener("keydown", function(event) {
+        var modifier = event.key === "Control" || event.key === "Meta";
+        if (browser_keys.has(event.key) || ((event.ctrlKey || event.metaKey) && !modifier)) {
+            event.stopImmediatePropagation();
+            return;
+        }
+        if (event.key === "F11" || (event.key === "Enter" && event.altKey)) {
+            event.preventDefault();
+            event.stopImmediatePropagation();
+            if (!event.repeat)
+                toggle();
+            return;
+        }
+        gesture();
+        if (event.repeat && !pressed.has(event.code)) {
+            event.preventDefault();
+            event.stopImmediatePropagation();
+            return;
+        }
+        pressed.add(event.code);
+    }, true);
+    addEventListener("keyup", function(event) { pressed.delete(event.code); }, true);
+    addEventListener("mousedown", gesture, true);
+    addEventListener("touchend", gesture, true);
+    addEventListener("blur", function() { pressed.clear(); }, true);
+});
+
+// The canvas's size in the screen's own pixels, as the page's style shows it.
+EM_JS(void, ShownCanvasSize, (int *width, int *height), {
+    var shown = Module["canvas"].getBoundingClientRect();
+    var ratio = devicePixelRatio || 1;
+    HEAP32[width >> 2] = Math.floor(shown.width * ratio);
+    HEAP32[height >> 2] = Math.floor(shown.height * ratio);
+});
+
+// Marks the first picture for the page and for measurements of start-up.
+EM_JS(void, MarkFirstPicture, (), {
+    performance.mark("torvek-first-picture");
+    if (Module["onFirstPicture"])
+        Module["onFirstPicture"]();
+});
+
+EM_JS(void, LogToConsole, (const char *line), {
+    out(UTF8ToString(line));
+});
+
+// The program's main returns only at the end of the game, rewound from a
+// wait long after the browser first called it, when nothing is there to see
+// it end: once main first waits, its return becomes the program's exit (the
+// page's onExit, the release of the runtime).
+EM_JS(void, ExitWhenMainReturns, (), {
+    Promise.resolve().then(function() {
+        if (!Asyncify.currData)
+            return;
+        Asyncify.whenDone().then(function(status) {
+            try {
+                exit(status);
+            } catch (thrown) {
+                if (!(thrown instanceof ExitStatus))
+                    throw thrown;
+            }
+        }, abort);
+    });
+});
+
+// Returns at the browser's next animation frame, or after `delay_ms` when
+// that is not negative; a hidden page has no animation frames, and its timers
+// are not waited for either: nothing runs until it shows again. Frames are
+// counted in Module.frames, for measurements.
+EM_ASYNC_JS(void, WaitForPage, (double delay_ms), {
+    Module["frames"] = (Module["frames"] || 0) + 1;
+    await new Promise(function(resolve) {
+        if (delay_ms < 0 || document.hidden)
+            requestAnimationFrame(resolve);
+        else
+            setTimeout(resolve, delay_ms);
+    });
+});
+
+// ---------------------------------------------------------------- the platform
+
+static bool StartVideo(HGE *hge)
+{
+    SDL_SetMainReady();
+    ChooseCommonHints();
+    // SDL would otherwise also hand control to the browser after every
+    // present, outside the functions prepared for it.
+    SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    // The window is measured in the screen's pixels (WindowKeptInStep).
+    SDL_SetHint(SDL_HINT_VIDEO_HIGHDPI_DISABLED, "1");
+    if (!StartSdlVideo(hge))
+        return false;
+    // The game reads keys, never text: without text input SDL keeps every key
+    // it reports from the page, so arrows and Space do not scroll it and
+    // Backspace does not go back.
+    SDL_StopTextInput();
+    // The window opens in the page either way; a page may go fullscreen only
+    // at a key or click of the player's.
+    const bool fullscreen_soon = !engine.settings.windowed;
+    engine.settings.windowed = true;
+    ListenToPage(fullscreen_soon);
+    ExitWhenMainReturns();
+    return true;
+}
+
+static uint32_t Seed()
+{
+    uint32_t seed = 0;
+    if (getentropy(&seed, sizeof seed) != 0)
+        seed = ClockSeed();
+    return seed;
+}
+
+// As on the desktop, where presenting waits for the display's refresh and a
+// frame that showed nothing new sleeps to its deadline: a frame that
+// presented waits for the browser's next animation frame, any other until
+// `seconds`, without asking the browser for a frame it would not need.
+static void WaitUntil(double seconds)
+{
+    if (engine.loop.presented && engine.settings.fps == HGEFPS_VSYNC)
+        WaitForPage(-1.0);
+    else
+        WaitForPage(std::max(0.0, seconds - SteadySeconds()) * 1000.0);
+}
+
+// SDL's framebuffer has the size of the window, which SDL keeps at the
+// canvas's size in the page's own units: the window is brought to the
+// canvas's size in the screen's pixels instead, so that the picture is laid
+// out on every pixel the page shows (more than the page's units on a
+// high-density screen or a zoomed page). A present that finds it out of step
+// shows nothing: the resize's event draws the next frame whole.
+static bool WindowKeptInStep()
+{
+    SDL_Window *window = engine.video.window;
+    if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)
+        return true;
+    PictureSize shown, now, after;
+    ShownCanvasSize(&shown.width, &shown.height);
+    SDL_GetWindowSize(window, &now.width, &now.height);
+    if (shown.width <= 0 || shown.height <= 0 || shown == now)
+        return true;
+    SDL_SetWindowSize(window, shown.width, shown.height);
+    SDL_GetWindowSize(window, &after.width, &after.height);
+    // A canvas smaller than the window's least size stays as it is.
+    return after == now;
+}
+
+static void Presenting()
+{
+    static bool first_shown = false;
+    if (!WindowKeptInStep())
+        return;
+    if (!first_shown) {
+        first_shown = true;
+        MarkFirstPicture();
+    }
+}
+
+static void Log(const std::string &line)
+{
+    LogToConsole(line.c_str());
+}
+
+static const Platform web_platform = {
+    .StartVideo = StartVideo,
+    .RendererMayWait = [] { return false; },
+    .LooksForPads = [] { return true; },
+    .ProgramName = [] { return std::string("torvek"); },
+    .Stops = [] {},
+    .Seconds = SteadySeconds,
+    .Seed = Seed,
+    .FrameBegins = [](int) {},
+    .PacesFrames = [] { return true; },
+    .WaitUntil = WaitUntil,
+    .FrameEnds = [](int) { return false; },
+    .InputRead = [] {},
+    .MarkKeysDown = MarkSdlKeysDown,
+    .UsableArea = SdlUsableArea,
+    .WindowUnseen = [] { return false; },
+    .RedrawsEverything = [] { return false; },
+    .Presenting = Presenting,
+    .QuadGiven = [](const hgeQuad &, HTARGET) {},
+    .Log = Log,
+};
+
+const Platform &NativePlatform()
+{
+    return web_platform;
+}

@@ -1,0 +1,328 @@
+#!/usr/bin/env python3
+"""The page as a player meets it, in headless Chromium driven through
+WebDriver (Debian's chromium-driver), served on 127.0.0.1 only.
+
+    tests/web/page_check.py PAGE_FOLDER [NATIVE_PROGRAM]
+
+On a 1024x768 page the title is the golden title picture at 4x, pixel for
+pixel; at 1300x1000 it is 5x and centred between black bars; Enter, N and
+keys play a placing; an unknown option in the address shows the program's
+own error text (that of NATIVE_PROGRAM, when given) and starts nothing; and
+the console holds no error or warning. Screenshots of a failed check are
+left beside the page folder. Only the standard library is used.
+"""
+import base64
+import functools
+import http.server
+import json
+import os
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.error
+import urllib.request
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+GOLDEN = os.path.join(ROOT, "tests", "shell", "golden")
+CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                  "--disable-dev-shm-usage"]
+KEYS = {"enter": "\ue007", "space": " ", "n": "n"}
+# Where the first placing puts its piece: cell 6, the front row's left cell,
+# whose piece stands 12x20 on its spot (94, 149).
+PLACED_PIECE = (88, 129, 100, 149)
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def wait_for(what, condition, seconds=10.0):
+    end = time.monotonic() + seconds
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(0.05)
+
+
+class Quiet(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+class Browser:
+    """A WebDriver session of headless Chromium."""
+
+    def __init__(self, profile, log, flags=CHROMIUM_FLAGS):
+        port = free_port()
+        self.base = "http://127.0.0.1:%d" % port
+        # A process group of its own, the browser's processes in it, to be
+        # ended together whatever happens to the session.
+        self.driver = subprocess.Popen(["chromedriver", "--port=%d" % port], stdout=log, stderr=log,
+                                       start_new_session=True)
+        wait_for("chromedriver", self.ready)
+        options = {"binary": "/usr/bin/chromium", "args": flags + ["--user-data-dir=" + profile]}
+        capabilities = {"browserName": "chrome", "goog:chromeOptions": options,
+                        "goog:loggingPrefs": {"browser": "ALL"}}
+        self.session = self.call("POST", "/session", {"capabilities": {"alwaysMatch": capabilities}})["sessionId"]
+
+    def ready(self):
+        try:
+            return self.call("GET", "/status")["ready"]
+        except OSError:
+            return False
+
+    def call(self, method, path, body=None):
+        data = json.dumps(body).encode() if body is not None else None
+        request = urllib.request.Request(self.base + path, data=data, method=method,
+                                         headers={"Content-Type": "application/json"})
+        try:
+            with urllib.request.urlopen(request, timeout=60) as response:
+                return json.load(response)["value"]
+        except urllib.error.HTTPError as error:
+            raise AssertionError("WebDriver %s %s: %s" % (method, path, error.read().decode()[:500]))
+
+    def command(self, method, path, body=None):
+        return self.call(method, "/session/%s%s" % (self.session, path and "/" + path), body)
+
+    def go(self, address):
+        self.command("POST", "url", {"url": address})
+
+    def run(self, script, *args):
+        return self.command("POST", "execute/sync", {"script": script, "args": list(args)})
+
+    def run_async(self, script, *args):
+        return self.command("POST", "execute/async", {"script": script, "args": list(args)})
+
+    # The page's size in its own units, each `ratio` of the screen's pixels.
+    def page_size(self, width, height, ratio=1):
+        self.command("POST", "goog/cdp/execute", {"cmd": "Emulation.setDeviceMetricsOverride", "params": {
+            "width": width, "height": height, "deviceScaleFactor": ratio, "mobile": False}})
+
+    # Keys a few frames apart: of the keys pressed in one frame only the first counts.
+    def press(self, *names):
+        steps = []
+        for name in names:
+            steps += [{"type": "keyDown", "value": KEYS[name]}, {"type": "keyUp", "value": KEYS[name]},
+                      {"type": "pause", "duration": 80}]
+        self.command("POST", "actions", {"actions": [{"type": "key", "id": "keys", "actions": steps}]})
+
+    def screenshot(self):
+        return base64.b64decode(self.command("GET", "screenshot"))
+
+    # The browser's own PNG decoder: width, height and RGBA rows, every
+    # pixel opaque (the pictures compared are colours alone).
+    def decode(self, png):
+        width, height, pixels = self.run_async("""
+            const [png, done] = arguments;
+            fetch("data:image/png;base64," + png).then(r => r.blob())
+              .then(b => createImageBitmap(b, {colorSpaceConversion: "none", premultiplyAlpha: "none"}))
+              .then(bitmap => {
+                const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
+                const context = canvas.getContext("2d");
+                context.drawImage(bitmap, 0, 0);
+                const data = context.getImageData(0, 0, bitmap.width, bitmap.height).data;
+                let text = "";
+                for (let i = 0; i < data.length; i += 0x8000)
+                  text += String.fromCharCode.apply(null, data.subarray(i, i + 0x8000));
+                done([bitmap.width, bitmap.height, btoa(text)]);
+              });""", base64.b64encode(png).decode())
+        pixels = bytearray(base64.b64decode(pixels))
+        pixels[3::4] = b"\xff" * (len(pixels) // 4)
+        return width, height, bytes(pixels)
+
+    def console(self):
+        return self.command("POST", "se/log", {"type": "browser"})
+
+    def quit(self):
+        try:
+            self.command("DELETE", "")
+        finally:
+            try:
+                os.killpg(self.driver.pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+            self.driver.wait(10)
+
+
+def laid_out(picture, scale, width, height):
+    """The page a picture makes at `scale`, centred between black bars."""
+    base_width, base_height, pixels = picture
+    left, top = (width - base_width * scale) // 2, (height - base_height * scale) // 2
+    black = b"\0\0\0\xff"
+    rows = [black * width] * top
+    for y in range(base_height):
+        row = pixels[y * base_width * 4:(y + 1) * base_width * 4]
+        blocks = b"".join(row[x * 4:x * 4 + 4] * scale for x in range(base_width))
+        rows += [black * left + blocks + black * (width - left - base_width * scale)] * scale
+    rows += [black * width] * (height - top - base_height * scale)
+    return b"".join(rows)
+
+
+def picture_of(shot, scale, base=(256, 192)):
+    """The picture at 1x, read at the centre of each block of a page that
+    shows it at `scale`."""
+    width, height, pixels = shot
+    left, top = (width - base[0] * scale) // 2, (height - base[1] * scale) // 2
+    out = bytearray()
+    for y in range(base[1]):
+        row = (top + y * scale + scale // 2) * width
+        for x in range(base[0]):
+            at = (row + left + x * scale + scale // 2) * 4
+            out += pixels[at:at + 4]
+    return base[0], base[1], bytes(out)
+
+
+def differing_pixels(a, b):
+    return sum(1 for i in range(0, min(len(a), len(b)), 4) if a[i:i + 3] != b[i:i + 3])
+
+
+class Checks:
+    def __init__(self, browser, address, out_dir, native):
+        self.browser, self.address, self.out_dir, self.native = browser, address, out_dir, native
+        self.golden = {}
+
+    def golden_picture(self, name):
+        if name not in self.golden:
+            with open(os.path.join(GOLDEN, name + ".png"), "rb") as file:
+                self.golden[name] = self.browser.decode(file.read())
+        return self.golden[name]
+
+    def shot(self):
+        png = self.browser.screenshot()
+        return png, self.browser.decode(png)
+
+    # Waits until the page shows the golden picture `name` at `scale`.
+    def expect_screen(self, name, scale, width, height, says=None):
+        expected = laid_out(self.golden_picture(name), scale, width, height)
+        last = [None]
+
+        def shows():
+            png, (w, h, pixels) = self.shot()
+            last[0] = (png, w, h, pixels)
+            return (w, h) == (width, height) and pixels == expected
+
+        try:
+            wait_for("the %s at %dx on a %dx%d page" % (name, scale, width, height), shows, 5.0)
+        except AssertionError:
+            png, w, h, pixels = last[0]
+            path = os.path.join(self.out_dir, "failed-%s-%dx%d.png" % (name, width, height))
+            with open(path, "wb") as file:
+                file.write(png)
+            differs = differing_pixels(pixels, expected) if (w, h) == (width, height) else "all"
+            raise AssertionError("the page (%dx%d) is not the %s at %dx: %s pixels differ; see %s"
+                                 % (w, h, name, scale, differs, path))
+        print("check: " + (says or "%dx%d page: the %s at %dx, pixel for pixel" % (width, height, name, scale)))
+
+    # Opened at a size other than the game's window, then resized; on a
+    # zoomed page (or a high-density screen) the picture is laid out on the
+    # screen's pixels, not the page's units.
+    def title_and_sizes(self):
+        self.browser.page_size(1300, 1000)
+        self.browser.go(self.address)
+        wait_for("the first picture", lambda: self.browser.run(
+            "return performance.getEntriesByName('torvek-first-picture').length > 0"), 30.0)
+        self.expect_screen("title", 5, 1300, 1000)
+        self.browser.page_size(800, 600, 1.25)
+        self.expect_screen("title", 3, 1000, 750, "800x600 page at 1.25 pixels a unit: the title at 3x "
+                           "on its 1000x750 pixels, pixel for pixel")
+        self.browser.page_size(1024, 768)
+        self.expect_screen("title", 4, 1024, 768)
+
+    def placing(self):
+        # A key held since before the page had the focus reaches it as
+        # repeats alone: they press nothing.
+        self.browser.run("""
+            for (const type of ["keydown", "keydown", "keyup"])
+              document.body.dispatchEvent(new KeyboardEvent(type, {
+                key: "Enter", code: "Enter", repeat: type === "keydown", bubbles: true}));""")
+        time.sleep(0.3)
+        self.expect_screen("title", 4, 1024, 768, "repeats of a key held since before the focus press nothing")
+        self.browser.press("enter")
+        self.expect_screen("menu", 4, 1024, 768)
+        self.browser.press("n")
+        # The match: the board waits for the first side's first piece.
+        wait_for("the match", lambda: differing_pixels(
+            picture_of(self.shot()[1], 4)[2], self.golden_picture("menu")[2]) > 1000)
+        time.sleep(0.5)
+        before = picture_of(self.shot()[1], 4)
+        self.browser.press("space", "space")
+        # The piece moves onto its cell, then the turn passes.
+        time.sleep(3.0)
+        after = picture_of(self.shot()[1], 4)
+        changed = 0
+        x0, y0, x1, y1 = PLACED_PIECE
+        for y in range(y0, y1):
+            for x in range(x0, x1):
+                at = (y * 256 + x) * 4
+                changed += before[2][at:at + 3] != after[2][at:at + 3]
+        if changed < 40:
+            raise AssertionError("Space, Space placed no piece on the front row's left cell "
+                                 "(%d of its pixels changed)" % changed)
+        print("check: Enter, N, Space, Space: a piece placed on the board (%d pixels of its cell changed)"
+              % changed)
+
+    def bad_option(self):
+        option = "--computer=nobody"
+        self.browser.go(self.address + "?" + option[2:])
+        shown = wait_for("the error on the page", lambda: self.browser.run(
+            "const m = document.getElementById('message');"
+            "return m.hidden ? null : document.getElementById('message-output').textContent;"))
+        if self.native:
+            run = subprocess.run([self.native, option], capture_output=True, text=True, timeout=30)
+            expected = run.stderr.rstrip("\n")
+        else:
+            expected = ("torvek: --computer nobody: expected solids, stripes or both\n"
+                        "Try 'torvek --help' for the options and keys.")
+        if shown != expected:
+            raise AssertionError("?%s shows %r, not the program's %r" % (option[2:], shown, expected))
+        if self.browser.run("return performance.getEntriesByName('torvek-first-picture').length"):
+            raise AssertionError("?%s started the game" % option[2:])
+        print("check: ?%s: the program's own error on the page, and no game" % option[2:])
+
+    def quiet_console(self):
+        noisy = [entry for entry in self.browser.console() if entry.get("level") in ("SEVERE", "WARNING")]
+        if noisy:
+            raise AssertionError("the console holds errors or warnings:\n" +
+                                 "\n".join("%s %s" % (e["level"], e["message"]) for e in noisy))
+        print("check: no error or warning in the console")
+
+
+def main():
+    if len(sys.argv) not in (2, 3):
+        print(__doc__.strip(), file=sys.stderr)
+        return 2
+    page = os.path.abspath(sys.argv[1])
+    native = os.path.abspath(sys.argv[2]) if len(sys.argv) == 3 else None
+    out_dir = os.path.dirname(page)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=page))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    address = "http://127.0.0.1:%d/" % server.server_address[1]
+    start = time.monotonic()
+    with tempfile.TemporaryDirectory(prefix="torvek-chromium-") as profile, \
+            open(os.path.join(out_dir, "chromedriver.log"), "wb") as log:
+        browser = Browser(profile, log)
+        try:
+            checks = Checks(browser, address, out_dir, native)
+            checks.title_and_sizes()
+            checks.placing()
+            checks.bad_option()
+            checks.quiet_console()
+        finally:
+            browser.quit()
+            server.shutdown()
+    print("check: every check of the page passed in %.1f s" % (time.monotonic() - start))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
