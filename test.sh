@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything in build/ and runs every test;
 # where dpkg-deb is, builds the Debian package into build/ and checks it;
+# cross-builds the Windows program and checks it under Wine (.ci/windows.sh);
 # then builds and runs the whole suite again with the sanitizers in
 # build-asan/, and, when clang is there, fuzzes the font reader and the match
 # for a bounded time. Exits non-zero when anything fails or reports.
@@ -29,6 +30,15 @@ if command -v dpkg-deb >/dev/null 2>&1; then
     torvek_check_package
 else
     echo "package: dpkg-deb not found (Debian package: dpkg); the Debian package is not built"
+fi
+
+# The Windows program, cross-built and checked under Wine, where mingw-w64
+# and Wine are installed (on Debian they are installed).
+source .ci/windows.sh
+if torvek_windows_can_check; then
+    torvek_windows_check
+else
+    echo "windows: mingw-w64 or Wine not found, and this is no Debian to install them on; the Windows checks are skipped"
 fi
 
 # AddressSanitizer (with LeakSanitizer) and UndefinedBehaviorSanitizer: any

@@ -1,8 +1,8 @@
 #include "main.h"
 
 #include <cstdio>
-#include <sstream>
 #include <string>
+#include <vector>
 
 #include "animation.h"
 #include "board.h"
@@ -133,12 +133,67 @@ static bool Is_Option(const std::string &word)
     return false;
 }
 
+static bool Is_Blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// The words of a command line as Windows splits one: blanks (spaces and
+// tabs) end a word except inside double quotes, which may also start or
+// end inside one (--level="easy"); a quote behind 2n backslashes is n backslashes and
+// opens or closes the quotes, one behind 2n+1 is n backslashes and a quote,
+// and inside quotes "" is one quote. Other backslashes are themselves, so a
+// folder's name needs no doubling. A word of nothing but quotes ("") is an
+// empty word.
+static std::vector<std::string> Split_Command_Line(const char *command_line)
+{
+    std::vector<std::string> words;
+    const char *c = command_line ? command_line : "";
+    for (;;) {
+        while (Is_Blank(*c))
+            ++c;
+        if (!*c)
+            return words;
+        std::string word;
+        bool quoted = false;
+        while (*c && (quoted || !Is_Blank(*c))) {
+            if (*c == '\\') {
+                size_t backslashes = 0;
+                for (; *c == '\\'; ++c)
+                    ++backslashes;
+                if (*c != '"') {
+                    word.append(backslashes, '\\');
+                    continue;
+                }
+                word.append(backslashes / 2, '\\');
+                if (backslashes % 2 == 1) {
+                    word += *c++;
+                    continue;
+                }
+            }
+            if (*c == '"') {
+                if (quoted && c[1] == '"') {
+                    word += '"';
+                    c += 2;
+                } else {
+                    quoted = !quoted;
+                    ++c;
+                }
+                continue;
+            }
+            word += *c++;
+        }
+        words.push_back(word);
+    }
+}
+
 // Reads the options, the last of a repeated one counting; on a word it does
 // not know, says why on standard error and returns false.
 static bool Read_Options(const char *command_line, Options *options)
 {
-    std::istringstream words(command_line ? command_line : "");
-    for (std::string word; words >> word;) {
+    const std::vector<std::string> words = Split_Command_Line(command_line);
+    for (size_t next = 0; next < words.size();) {
+        std::string word = words[next++];
         std::string value;
         const size_t equals = word.find('=');
         const bool has_value = equals != std::string::npos;
@@ -152,10 +207,12 @@ static bool Read_Options(const char *command_line, Options *options)
         }
         const bool takes_value = word == "--computer" || word == "--level";
         // The next option is no value: "--computer --level easy" lacks one.
-        if (takes_value && !has_value &&
-            (!(words >> value) || value.rfind("--", 0) == 0)) {
-            std::fprintf(stderr, "torvek: option %s needs a value\n", word.c_str());
-            return false;
+        if (takes_value && !has_value) {
+            if (next == words.size() || words[next].rfind("--", 0) == 0) {
+                std::fprintf(stderr, "torvek: option %s needs a value\n", word.c_str());
+                return false;
+            }
+            value = words[next++];
         }
         if (!takes_value && has_value) {
             std::fprintf(stderr, "torvek: option %s takes no value\n", word.c_str());

@@ -217,7 +217,7 @@ TEST(ArtImages, EachStoneOfTheBoardIsWhereThePointerFindsItsCell)
             stone_of[{x, y}] = cell;
             ++pixels;
             EXPECT_EQ(cell_at(x, y), cell) << "stone pixel " << x << "," << y;
-            for (const auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}})
+            for (const auto &[dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}})
                 todo.push_back({x + dx, y + dy});
         }
         EXPECT_GT(pixels, 150) << "cell " << cell;

@@ -96,6 +96,37 @@ TEST_F(Resources, RelativePathsTryTheWorkingFolderThenTheExecutablesFolder)
     fs::remove(beside / "engine-beside.txt");
 }
 
+// A player's folders may have any letters in their names: every path the
+// engine is given is UTF-8, absolute or relative to the working folder.
+TEST_F(Resources, FoldersWithLettersBeyondAsciiAreReadAsAnyOther)
+{
+    const std::string name = "Spielst\u00e4nde f\u00fcr zwei \u00c6r\u00f8 \u6771\u4eac";
+    const fs::path data = folder / torvek_test::FilePath(name);
+    fs::create_directories(data / "Images");
+    WriteFile(torvek_test::EnginePath(data / "notes.txt"), "read whole");
+    const std::string picture = torvek_test::EnginePath(data / "Images" / "picture.png");
+    ASSERT_TRUE(hgeTesting::SavePNG(MakePixels(3, 2, [](int, int) { return 0xFF336699u; }), picture));
+
+    const std::string absolute = torvek_test::EnginePath(data / "notes.txt");
+    DWORD size = 0;
+    char *block = static_cast<char *>(hge->Resource_Load(absolute.c_str(), &size));
+    ASSERT_NE(block, nullptr) << absolute;
+    EXPECT_STREQ(block, "read whole");
+    hge->Resource_Free(block);
+    HTEXTURE texture = hge->Texture_Load(picture.c_str());
+    EXPECT_EQ(hge->Texture_GetWidth(texture), 3);
+    hge->Texture_Free(texture);
+
+    fs::current_path(data);
+    texture = hge->Texture_Load("Images/picture.png");
+    EXPECT_EQ(hge->Texture_GetHeight(texture), 2);
+    hge->Texture_Free(texture);
+    // A name that is not there is logged as it was given.
+    EXPECT_EQ(hge->Resource_Load((name + "/missing.txt").c_str(), &size), nullptr);
+    ASSERT_EQ(hgeTesting::LogLines().size(), 1u);
+    EXPECT_NE(hgeTesting::LogLines()[0].find(name + "/missing.txt"), std::string::npos);
+}
+
 TEST_F(Resources, TexturesLoadFromFilesAndFromMemoryAndFreeOnce)
 {
     hgeTesting::Pixels picture = MakePixels(6, 3, [](int x, int y) {

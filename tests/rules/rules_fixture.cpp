@@ -1,9 +1,8 @@
 #include "rules_fixture.h"
 
 #include <cmath>
+#include <filesystem>
 #include <string>
-
-#include <unistd.h>
 
 #include "torvek_test.h"
 
@@ -17,8 +16,8 @@ std::ostream &operator<<(std::ostream &out, const Box &box)
     return out << "(" << box.x << ", " << box.y << ", " << box.w << ", " << box.h << ")";
 }
 
-// A picture of w x h pixels written for this process alone, so that tests
-// running side by side never read each other's half-written file.
+// A picture of w x h pixels written into the test's own folder, so that
+// tests running side by side never read each other's half-written file.
 static HTEXTURE Load_Test_Picture(HGE *engine, const char *name, int w, int h)
 {
     hgeTesting::Pixels pixels;
@@ -27,11 +26,10 @@ static HTEXTURE Load_Test_Picture(HGE *engine, const char *name, int w, int h)
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             pixels.argb.push_back(0xFF000000u | (x * 7u) << 16 | (y * 5u) << 8 | 0x40u);
-    const std::string path = torvek_test::OutputDir() + "/rules-" + name + "-" +
-                             std::to_string(getpid()) + ".png";
+    const std::string path = torvek_test::ScratchDir() + "/rules-" + name + ".png";
     EXPECT_TRUE(hgeTesting::SavePNG(pixels, path));
     const HTEXTURE texture = engine->Texture_Load(path.c_str(), 0, false);
-    unlink(path.c_str());
+    std::filesystem::remove(torvek_test::FilePath(path));
     return texture;
 }
 

@@ -113,9 +113,17 @@ TEST(StartUp, ASecondRunInOneProcessStartsAsTheFirst)
     EXPECT_EQ(Frames_Drawn(watching, "--computer both"), computer_first);
 }
 
+// The command line the program's entry makes of these arguments.
+static std::string Quoted(std::initializer_list<const char *> arguments)
+{
+    const std::vector<const char *> list(arguments);
+    return QuotedCommandLine(static_cast<int>(list.size()), list.data());
+}
+
 // --help and --version answer and end; a word the program does not know ends
 // it with status 2 and a line that says what is wrong, echoing the word cut
-// short. None opens a window.
+// short. None opens a window. The line splits into words as on Windows, and
+// the entry's quoting of any argument comes back as that one word.
 TEST(CommandLine, AnswersHelpAndVersionAndRefusesWhatItDoesNotKnow)
 {
     struct Case {
@@ -141,6 +149,21 @@ TEST(CommandLine, AnswersHelpAndVersionAndRefusesWhatItDoesNotKnow)
         {"--" + pasted + "=1", 2, "", "unknown option --xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\n"},
         // The value's 40th byte starts a two-byte character: cut before it.
         {"--level " + std::string(39, 'a') + "\u00e9\u00e9", 2, "", "aa...: expected"},
+        // Quotes keep blanks inside a word and may start or end in it; a quote
+        // behind an odd number of backslashes is a quote, behind an even one
+        // half of them; other backslashes stay; "" is an empty word, and one
+        // quote inside quotes.
+        {"\"--level=easy hard\"", 2, "", "--level easy hard: expected"},
+        {"--level\t\"ea\"sy \"--bogus\"", 2, "", "unknown option --bogus\n"},
+        {"--level a\\\\\\\"b\\c", 2, "", "--level a\\\"b\\c: expected"},
+        {"--level \"a b\\\\\" c", 2, "", "--level a b\\: expected"},
+        {"--level \"a\"\"b\"", 2, "", "--level a\"b: expected"},
+        {"--level \"\"", 2, "", "--level : expected"},
+        {Quoted({"--level", "say \"hi\" \\ to\tC:\\Games\\"}), 2, "",
+         "--level say \"hi\" \\ to\tC:\\Games\\: expected"},
+        {Quoted({"--level", "\\\\\"\\"}), 2, "", "--level \\\\\"\\: expected"},
+        {Quoted({"--level", ""}), 2, "", "--level : expected"},
+        {Quoted({"--computer", "both", "--level=easy hard"}), 2, "", "--level easy hard: expected"},
     };
     for (const Case &c : cases) {
         std::string line = c.line;
@@ -182,6 +205,7 @@ TEST(CommandLine, TheLastOfARepeatedOptionCountsAndALevelAloneOnlyWarns)
         {"--level easy --computer=stripes", true, false, LEVEL_EASY, false},
         {"--level easy", true, true, LEVEL_EASY, true},
         {"--fullscreen --window --level=hard", true, true, LEVEL_HARD, true},
+        {"\"--computer\" st\"ripes\"\t--level=\"easy\"", true, false, LEVEL_EASY, false},
     };
     for (const Case &c : cases) {
         bool humans[SIDES] = {};

@@ -9,6 +9,17 @@
 
 namespace torvek_test {
 
+std::string EnginePath(const std::filesystem::path &path)
+{
+    const std::u8string utf8 = path.generic_u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
+std::filesystem::path FilePath(const std::string &utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 std::string DataDir() { return TORVEK_DATA_DIR; }
 
 const std::vector<std::string> &DataFiles()
@@ -27,15 +38,15 @@ const std::vector<std::string> &DataFiles()
 
 std::string OutputDir()
 {
-    std::filesystem::path dir = std::filesystem::path(TORVEK_DATA_DIR) / "test-output";
+    std::filesystem::path dir = FilePath(TORVEK_DATA_DIR) / "test-output";
     std::filesystem::create_directories(dir);
-    return dir.string();
+    return EnginePath(dir);
 }
 
 std::string ScratchDir()
 {
     const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path dir = std::filesystem::path(OutputDir()) / "scratch" /
+    std::filesystem::path dir = FilePath(OutputDir()) / "scratch" /
                                 (std::string(test->test_suite_name()) + "." + test->name());
     // Emptied once per test, so that files of an earlier run do not count.
     static std::filesystem::path emptied;
@@ -43,12 +54,12 @@ std::string ScratchDir()
         std::filesystem::remove_all(dir);
     emptied = dir;
     std::filesystem::create_directories(dir);
-    return dir.string();
+    return EnginePath(dir);
 }
 
 void WriteFile(const std::string &path, const std::string &bytes)
 {
-    std::ofstream out(path, std::ios::binary);
+    std::ofstream out(FilePath(path), std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(out.good()) << path;
 }
@@ -57,25 +68,24 @@ std::string CompareWithGolden(const hgeTesting::Pixels &pixels, const std::strin
                               const std::string &name)
 {
     namespace fs = std::filesystem;
-    const fs::path golden = fs::path(TORVEK_SOURCE_DIR) / "tests" / area / "golden" / (name + ".png");
+    const fs::path golden = FilePath(TORVEK_SOURCE_DIR) / "tests" / area / "golden" / (name + ".png");
     const char *update = std::getenv("TORVEK_UPDATE_GOLDEN");
     if (update && std::string(update) == "1") {
         fs::create_directories(golden.parent_path());
-        hgeTesting::SavePNG(pixels, golden.string());
+        hgeTesting::SavePNG(pixels, EnginePath(golden));
         return "";
     }
-    const hgeTesting::Pixels expected = hgeTesting::LoadPNG(golden.string());
+    const hgeTesting::Pixels expected = hgeTesting::LoadPNG(EnginePath(golden));
     if (expected == pixels)
         return "";
-    const fs::path actual = fs::path(OutputDir()) / (area + "-" + name + ".actual.png");
-    const fs::path wanted = fs::path(OutputDir()) / (area + "-" + name + ".golden.png");
-    hgeTesting::SavePNG(pixels, actual.string());
+    const std::string actual = OutputDir() + "/" + area + "-" + name + ".actual.png";
+    const std::string wanted = OutputDir() + "/" + area + "-" + name + ".golden.png";
+    hgeTesting::SavePNG(pixels, actual);
     if (expected.width > 0)
-        hgeTesting::SavePNG(expected, wanted.string());
+        hgeTesting::SavePNG(expected, wanted);
     return expected.width == 0
-               ? "no golden picture " + golden.string() + "; actual saved as " + actual.string()
-               : "differs from " + golden.string() + "; see " + actual.string() + " and " +
-                     wanted.string();
+               ? "no golden picture " + EnginePath(golden) + "; actual saved as " + actual
+               : "differs from " + EnginePath(golden) + "; see " + actual + " and " + wanted;
 }
 
 }  // namespace torvek_test

@@ -2,12 +2,19 @@
 // folders for what a test writes, and reference pictures to compare with.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "hge_testing.h"
 
 namespace torvek_test {
+
+// A path as the engine takes one: UTF-8, with forward slashes on every
+// platform (a font's textures are found beside it by its last slash).
+std::string EnginePath(const std::filesystem::path &path);
+// The path named by a UTF-8 string.
+std::filesystem::path FilePath(const std::string &utf8);
 
 // The build folder, where Images/ and Fonts/ are made.
 std::string DataDir();

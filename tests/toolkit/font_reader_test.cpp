@@ -161,7 +161,9 @@ TEST_F(Fonts, TexturePathJoinsTheDescriptionFolder)
     EXPECT_EQ(TextureWidthOf(hge, bare.GetSprite('A')), 32);
 
     // The folder ends at the last backslash even when a slash follows it.
-    std::filesystem::create_directory("a\\b");
+    // "a\b" names one folder here and a folder inside "a" on Windows; either
+    // way the font's texture is "a\tex.png".
+    std::filesystem::create_directories("a\\b");
     toolkit_test::WriteTexture("a\\tex.png", 48, 8);
     toolkit_test::WriteTexture("a\\b/tex.png", 16, 8);
     torvek_test::WriteFile("a\\b/f.fnt", "[HGEFONT]\nBitmap=tex.png\nChar=41,0,0,8,8,0,0\n");
