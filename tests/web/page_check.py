@@ -6,7 +6,7 @@ WebDriver (Debian's chromium-driver), served on 127.0.0.1 only.
 
 On a 1024x768 page the title is the golden title picture at 4x, pixel for
 pixel; at 1300x1000 it is 5x and centred between black bars; Enter, N and
-keys play a placing; an unknown option in the address shows the program's
+keys play a placing; on a zoomed page clicks and taps play one; an unknown option in the address shows the program's
 own error text (that of NATIVE_PROGRAM, when given) and starts nothing; and
 the console holds no error or warning. Screenshots of a failed check are
 left beside the page folder. Only the standard library is used.
@@ -35,6 +35,8 @@ KEYS = {"enter": "\ue007", "space": " ", "n": "n"}
 # Where the first placing puts its piece: cell 6, the front row's left cell,
 # whose piece stands 12x20 on its spot (94, 149).
 PLACED_PIECE = (88, 129, 100, 149)
+# The upper part of a piece placed on the middle cell, above the cell's marker.
+MIDDLE_PIECE = (122, 120, 134, 132)
 
 
 def free_port():
@@ -115,6 +117,15 @@ class Browser:
             steps += [{"type": "keyDown", "value": KEYS[name]}, {"type": "keyUp", "value": KEYS[name]},
                       {"type": "pause", "duration": 80}]
         self.command("POST", "actions", {"actions": [{"type": "key", "id": "keys", "actions": steps}]})
+
+    # A click (a tap, with pointer="touch") at a point of the page, in its units.
+    def click(self, x, y, pointer="mouse"):
+        steps = [{"type": "pointerMove", "x": x, "y": y, "origin": "viewport"}, {"type": "pointerDown", "button": 0},
+                 {"type": "pause", "duration": 80}, {"type": "pointerUp", "button": 0},
+                 {"type": "pause", "duration": 80}]
+        self.command("POST", "actions", {"actions": [
+            {"type": "pointer", "id": pointer, "parameters": {"pointerType": pointer}, "actions": steps}]})
+        self.command("DELETE", "actions")
 
     def screenshot(self):
         return base64.b64decode(self.command("GET", "screenshot"))
@@ -271,6 +282,44 @@ class Checks:
         print("check: Enter, N, Space, Space: a piece placed on the board (%d pixels of its cell changed)"
               % changed)
 
+    # On a zoomed page, by mouse and by finger: a click on the title opens
+    # the menu, one on its N line starts a match, a tap on a piece of the
+    # hand takes it and one on the middle cell places it there.
+    def clicks(self):
+        ratio, scale, width, height = 1.25, 3, 1000, 750
+        self.browser.page_size(800, 600, ratio)
+        self.browser.go(self.address)
+        self.expect_screen("title", scale, width, height, "the title again, on an 800x600 page at 1.25")
+        left, top = (width - 256 * scale) // 2, (height - 192 * scale) // 2
+
+        def at(x, y, pointer="mouse"):
+            # The middle of the virtual pixel, in the page's units.
+            self.browser.click(round((left + x * scale + scale / 2) / ratio),
+                               round((top + y * scale + scale / 2) / ratio), pointer)
+
+        at(200, 180)
+        self.expect_screen("menu", scale, width, height, "a click on the title: the menu")
+        at(128, 104)
+        wait_for("the match", lambda: differing_pixels(
+            picture_of(self.shot()[1], scale)[2], self.golden_picture("menu")[2]) > 1000)
+        time.sleep(0.5)
+        before = picture_of(self.shot()[1], scale)
+        at(50, 175, "touch")
+        at(128, 137, "touch")
+        time.sleep(3.0)
+        after = picture_of(self.shot()[1], scale)
+        changed = 0
+        x0, y0, x1, y1 = MIDDLE_PIECE
+        for y in range(y0, y1):
+            for x in range(x0, x1):
+                at_pixel = (y * 256 + x) * 4
+                changed += before[2][at_pixel:at_pixel + 3] != after[2][at_pixel:at_pixel + 3]
+        if changed < 40:
+            raise AssertionError("taps on the hand's third piece and the middle cell placed nothing there "
+                                 "(%d of its pixels changed)" % changed)
+        print("check: clicks on the title and the menu's N line, taps on a piece of the hand and the middle "
+              "cell: a piece placed there (%d pixels of its cell changed)" % changed)
+
     def bad_option(self):
         option = "--computer=nobody"
         self.browser.go(self.address + "?" + option[2:])
@@ -315,6 +364,7 @@ def main():
             checks = Checks(browser, address, out_dir, native)
             checks.title_and_sizes()
             checks.placing()
+            checks.clicks()
             checks.bad_option()
             checks.quiet_console()
         finally:
