@@ -57,7 +57,7 @@ expect_answer() {
 }
 expect_answer 0 "torvek $version" --version
 expect_answer 0 "Usage: torvek [options]" --help
-expect_answer 2 "--level easy hard: expected easy or hard" "--level=easy hard"
+expect_answer 2 "--level easy hard: expected easy, medium or hard" "--level=easy hard"
 check_step "--version, --help and a wrong option answer in a console and a pipe"
 
 # ---- the window
