@@ -1,29 +1,43 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything in build/ and runs every test;
 # where dpkg-deb is, builds the Debian package into build/ and checks it;
-# cross-builds the Windows program and checks it under Wine (.ci/windows.sh);
-# then builds and runs the whole suite again with the sanitizers in
-# build-asan/, and, when clang is there, fuzzes the font reader and the match
-# for a bounded time. Exits non-zero when anything fails or reports.
+# builds the whole suite again with the sanitizers in build-asan/ and runs it;
+# where mingw-w64 and Wine, emscripten and Chromium are installed or can be
+# (on Debian), cross-builds the Windows program and checks it under Wine
+# (.ci/windows.sh) and builds the web page and checks it in headless Chromium
+# (.ci/web.sh); and, when clang is there, fuzzes the font reader and the match
+# for a bounded time. What does not wait for the rest runs beside it, its
+# output in build/logs/. Exits non-zero when anything fails or reports.
 set -euo pipefail
 cd "$(dirname "$0")"
 source .ci/setup.sh
+source .ci/deps.sh
+source .ci/web.sh
+source .ci/windows.sh
 
-torvek_install_packages "${TORVEK_TEST_PACKAGES[@]}"
+torvek_web_can_check() {
+    command -v apt-get >/dev/null 2>&1 ||
+        { command -v emcc && command -v chromium && command -v chromedriver; } >/dev/null 2>&1
+}
+
+# apt is asked once, before anything runs beside it.
+cross=()
+torvek_windows_can_check && cross+=(windows windows-tests)
+torvek_web_can_check && cross+=(web web-tests)
+torvek_install_packages "${TORVEK_TEST_PACKAGES[@]}" python3 "${TORVEK_WINDOWS_CHECK_PACKAGES[@]}"
+[ "${#cross[@]}" -eq 0 ] || torvek_deps_install "${cross[@]}"
+
+# SDL2 and SDL2_image for Windows and the web, from the cache or built into it.
+case " ${cross[*]} " in
+    *" windows "*" web "*) torvek_beside deps torvek_deps_all ;;
+    *" windows "*) torvek_beside deps torvek_deps_windows ;;
+    *" web "*) torvek_beside deps torvek_deps_web ;;
+esac
+
 torvek_configure
 torvek_build
-
 # Every test runs headless in its own process.
 (cd "$TORVEK_BUILD_DIR" && ctest --output-on-failure -j "$(nproc 2>/dev/null || echo 2)")
-
-# The page in headless Chromium: where apt installs emscripten and Chromium,
-# or where they are installed already.
-if command -v apt-get >/dev/null 2>&1 ||
-    { command -v emcc && command -v chromium && command -v chromedriver; } >/dev/null 2>&1; then
-    (source .ci/deps.sh && source .ci/web.sh && torvek_web_check)
-else
-    echo "web: emcc, chromium or chromedriver not found (Debian packages: emscripten, chromium, chromium-driver); the page is not checked"
-fi
 
 if command -v dpkg-deb >/dev/null 2>&1; then
     torvek_package
@@ -32,21 +46,33 @@ else
     echo "package: dpkg-deb not found (Debian package: dpkg); the Debian package is not built"
 fi
 
-# The Windows program, cross-built and checked under Wine, where mingw-w64
-# and Wine are installed (on Debian they are installed).
-source .ci/windows.sh
-if torvek_windows_can_check; then
-    torvek_windows_check
-else
-    echo "windows: mingw-w64 or Wine not found, and this is no Debian to install them on; the Windows checks are skipped"
-fi
-
 # AddressSanitizer (with LeakSanitizer) and UndefinedBehaviorSanitizer: any
 # report ends the test that made it with a failure.
-torvek_configure_asan
-torvek_build_asan
-(torvek_sanitizer_options && cd "$TORVEK_ASAN_DIR" &&
-    ctest --output-on-failure -j "$(nproc 2>/dev/null || echo 2)")
+torvek_asan_suite() {
+    torvek_configure_asan && torvek_build_asan &&
+        (torvek_sanitizer_options && cd "$TORVEK_ASAN_DIR" &&
+            ctest --output-on-failure -j "$(nproc 2>/dev/null || echo 2)")
+}
+
+status=0
+if [ "${#cross[@]}" -eq 0 ]; then
+    echo "windows, web: no mingw-w64, Wine, emscripten or Chromium, and no apt to install them; not checked"
+    torvek_asan_suite || status=1
+else
+    torvek_beside asan torvek_asan_suite
+    torvek_await deps || status=1
+    if [ "$status" -eq 0 ]; then
+        case " ${cross[*]} " in *" web "*) torvek_beside web torvek_web_check ;; esac
+        case " ${cross[*]} " in *" windows "*) torvek_windows_check || status=1 ;; esac
+        if [ -n "${TORVEK_BESIDE_PID[web]:-}" ]; then
+            torvek_await web || status=1
+            grep -E '^(check|web):' "$TORVEK_BUILD_DIR/logs/web.log" || true
+        fi
+    fi
+    torvek_await asan || status=1
+    grep -E 'tests passed|tests failed' "$TORVEK_BUILD_DIR/logs/asan.log" | sed 's/^/asan: /' || true
+fi
+[ "$status" -eq 0 ] || exit 1
 
 if command -v clang++ >/dev/null 2>&1; then
     torvek_fuzz font 30

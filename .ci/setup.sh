@@ -74,6 +74,34 @@ torvek_build() {
     cmake --build "$TORVEK_BUILD_DIR" -j "$(nproc 2>/dev/null || echo 2)" "$@"
 }
 
+# ---------------------------------------------------------------- side by side
+
+# torvek_beside NAME COMMAND... runs COMMAND (a function of these scripts or
+# a program) in the background, its output in build/logs/NAME.log;
+# torvek_await NAME waits for it and returns its status, showing the end of
+# its log when it failed.
+declare -A TORVEK_BESIDE_PID=()
+
+torvek_beside() {
+    local name=$1
+    shift
+    mkdir -p "$TORVEK_BUILD_DIR/logs"
+    echo "$name: started beside the rest (log: $TORVEK_BUILD_DIR/logs/$name.log)"
+    ("$@") >"$TORVEK_BUILD_DIR/logs/$name.log" 2>&1 &
+    TORVEK_BESIDE_PID[$name]=$!
+}
+
+torvek_await() {
+    local name=$1 status=0
+    wait "${TORVEK_BESIDE_PID[$name]}" || status=$?
+    unset "TORVEK_BESIDE_PID[$name]"
+    if [ "$status" -ne 0 ]; then
+        tail -n 40 "$TORVEK_BUILD_DIR/logs/$name.log" >&2
+        echo "$name: failed (status $status); the whole log is $TORVEK_BUILD_DIR/logs/$name.log" >&2
+    fi
+    return "$status"
+}
+
 # ---------------------------------------------------------------- sanitizers
 
 TORVEK_ASAN_DIR=build-asan
