@@ -239,6 +239,9 @@ bool OpenWindow(HGE *hge);
 void ShowWindowAtStart(const std::vector<DrawStep> *first_scene);
 // The renderer's output in pixels (more than the window's size on a HiDPI screen).
 PictureSize OutputSize();
+// The size at 1x of the picture a window scene shows: its render target's,
+// or the logical window's when it is no picture of one target (or null).
+PictureSize PictureBase(const std::vector<DrawStep> *scene);
 // Where a point of the window (the pointer's coordinates) falls on the
 // picture the window shows now, laid out as its last scene was; false on
 // the bars, off the window, or without one.

@@ -76,8 +76,9 @@ struct Platform {
     // Every scene is drawn whole and every window scene presented, even one
     // that repeats the last (a measure of the whole work of a frame).
     bool (*RedrawsEverything)();
-    // Called just before the window is presented, its picture drawn.
-    void (*Presenting)();
+    // Called just before the window is presented, its picture drawn, with
+    // that picture's size at 1x.
+    void (*Presenting)(PictureSize picture);
     // Called with every quad Gfx_RenderQuad is given and the target it is
     // drawn into (0: the window or no scene).
     void (*QuadGiven)(const hgeQuad &quad, HTARGET target);

@@ -10,11 +10,12 @@
 // deadline, and nothing runs while the page is hidden. The renderer never
 // waits for the display itself.
 //
-// Two things SDL does not do here. Its framebuffer has the window's size in
-// the page's units, not in the screen's pixels, and it keeps the canvas at
-// the size the engine last asked for, which the page's style then
-// stretches: the window is brought to the canvas's size in pixels before
-// each present. And a key held down while the page loads or gets the focus
+// Two things SDL does not do here. Every present copies the whole window
+// into the canvas through JavaScript, so the window is kept at the
+// picture's own size (256x192, not the 3 MB of a 4x picture) and the page
+// magnifies the canvas, a whole number of times on the screen's pixels and
+// crisply (PlaceCanvas); SDL's own handling of the page's resizing, which
+// would stretch the window to the page, is left out. And a key held down while the page loads or gets the focus
 // back reaches SDL, through the browser's autorepeat, as a fresh press; such
 // repeats are dropped before SDL sees them, so that the key counts once it
 // is released and pressed again. Fullscreen is the page's, switched from the
@@ -88,12 +89,28 @@ EM_JS(void, ListenToPage, (bool fullscreen_soon), {
     addEventListener("blur", function() { pressed.clear(); }, true);
 });
 
-// The canvas's size in the screen's own pixels, as the page's style shows it.
-EM_JS(void, ShownCanvasSize, (int *width, int *height), {
-    var shown = Module["canvas"].getBoundingClientRect();
-    var ratio = devicePixelRatio || 1;
-    HEAP32[width >> 2] = Math.floor(shown.width * ratio);
-    HEAP32[height >> 2] = Math.floor(shown.height * ratio);
+// Lays the canvas out on the page: its pixels (the window's) magnified the
+// largest whole number of times that fits the page's own pixels (more than
+// its units on a high-density screen or a zoomed page), centred between
+// black bars; again whenever the page changes size or zoom or goes
+// fullscreen. The page's style samples it crisply.
+EM_JS(void, PlaceCanvas, (), {
+    var canvas = Module["canvas"];
+    function place() {
+        var ratio = devicePixelRatio || 1;
+        var width = Math.floor(innerWidth * ratio), height = Math.floor(innerHeight * ratio);
+        var scale = Math.max(1, Math.min(Math.floor(width / canvas.width), Math.floor(height / canvas.height)));
+        var style = canvas.style;
+        style.left = Math.floor((width - canvas.width * scale) / 2) / ratio + "px";
+        style.top = Math.floor((height - canvas.height * scale) / 2) / ratio + "px";
+        style.width = canvas.width * scale / ratio + "px";
+        style.height = canvas.height * scale / ratio + "px";
+    }
+    if (!Module["placeCanvas"]) {
+        Module["placeCanvas"] = place;
+        addEventListener("resize", place);
+    }
+    place();
 });
 
 // Marks the first picture for the page and for measurements of start-up.
@@ -150,7 +167,7 @@ static bool StartVideo(HGE *hge)
     // present, outside the functions prepared for it.
     SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
-    // The window is measured in the screen's pixels (WindowKeptInStep).
+    // The window is measured in the canvas's own pixels (WindowAtPictureSize).
     SDL_SetHint(SDL_HINT_VIDEO_HIGHDPI_DISABLED, "1");
     if (!StartSdlVideo(hge))
         return false;
@@ -187,32 +204,33 @@ static void WaitUntil(double seconds)
         WaitForPage(std::max(0.0, seconds - SteadySeconds()) * 1000.0);
 }
 
-// SDL's framebuffer has the size of the window, which SDL keeps at the
-// canvas's size in the page's own units: the window is brought to the
-// canvas's size in the screen's pixels instead, so that the picture is laid
-// out on every pixel the page shows (more than the page's units on a
-// high-density screen or a zoomed page). A present that finds it out of step
-// shows nothing: the resize's event draws the next frame whole.
-static bool WindowKeptInStep()
+// The window keeps the size of the picture at 1x, whatever the page's: a
+// present that finds it out of step shows nothing, and the resize's event
+// draws the next frame whole.
+static bool WindowAtPictureSize(PictureSize picture)
 {
+    static bool page_places_canvas = false;
+    if (!page_places_canvas) {
+        page_places_canvas = true;
+        // Without this SDL would bring the window to the canvas's size on
+        // the page at every resize of the page.
+        emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, 0, nullptr);
+        PlaceCanvas();
+    }
     SDL_Window *window = engine.video.window;
-    if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)
-        return true;
-    PictureSize shown, now, after;
-    ShownCanvasSize(&shown.width, &shown.height);
+    PictureSize now;
     SDL_GetWindowSize(window, &now.width, &now.height);
-    if (shown.width <= 0 || shown.height <= 0 || shown == now)
+    if (picture.width <= 0 || picture.height <= 0 || picture == now)
         return true;
-    SDL_SetWindowSize(window, shown.width, shown.height);
-    SDL_GetWindowSize(window, &after.width, &after.height);
-    // A canvas smaller than the window's least size stays as it is.
-    return after == now;
+    SDL_SetWindowSize(window, picture.width, picture.height);
+    PlaceCanvas();
+    return false;
 }
 
-static void Presenting()
+static void Presenting(PictureSize picture)
 {
     static bool first_shown = false;
-    if (!WindowKeptInStep())
+    if (!WindowAtPictureSize(picture))
         return;
     if (!first_shown) {
         first_shown = true;

@@ -192,7 +192,7 @@ static const Platform windows_platform = {
     .UsableArea = SdlUsableArea,
     .WindowUnseen = [] { return false; },
     .RedrawsEverything = [] { return false; },
-    .Presenting = [] {},
+    .Presenting = [](PictureSize) {},
     .QuadGiven = [](const hgeQuad &, HTARGET) {},
     .Log = Log,
 };

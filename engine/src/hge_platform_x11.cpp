@@ -220,7 +220,7 @@ static const Platform x11_platform = {
     .UsableArea = SdlUsableArea,
     .WindowUnseen = [] { return false; },
     .RedrawsEverything = [] { return false; },
-    .Presenting = [] {},
+    .Presenting = [](PictureSize) {},
     .QuadGiven = [](const hgeQuad &, HTARGET) {},
     .Log = LogToStandardError,
 };

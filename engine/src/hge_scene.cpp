@@ -195,7 +195,7 @@ static void ShowWindowScene()
     // After anything that may have spoilt the window, it is drawn whole.
     DrawWindowScene(SceneSteps(), !engine.window.force_present);
     // Read back before presenting: afterwards the back buffer is undefined.
-    platform->Presenting();
+    platform->Presenting(PictureBase(&SceneSteps()));
     SDL_RenderPresent(engine.video.renderer);
     engine.loop.presented = true;
     engine.window.force_present = false;

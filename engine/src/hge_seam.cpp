@@ -123,12 +123,12 @@ static bool RedrawsEverything()
     return seam.redraw_every_frame || Native().RedrawsEverything();
 }
 
-static void Presenting()
+static void Presenting(PictureSize picture)
 {
     if (seam.capture_window)
         CaptureShownWindow();
     ++seam.presents;
-    Native().Presenting();
+    Native().Presenting(picture);
 }
 
 static void QuadGiven(const hgeQuad &quad, HTARGET target)

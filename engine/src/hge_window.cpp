@@ -81,7 +81,7 @@ static Picture FindPicture(const std::vector<DrawStep> &steps)
 
 // The size at 1x of the picture a window scene shows: the target it shows
 // whole, else the logical window (also when there is no scene yet).
-static PictureSize PictureBase(const std::vector<DrawStep> *scene)
+PictureSize PictureBase(const std::vector<DrawStep> *scene)
 {
     if (scene) {
         if (const Picture picture = FindPicture(*scene); picture.target)
