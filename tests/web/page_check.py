@@ -197,6 +197,14 @@ def differing_pixels(a, b):
     return sum(1 for i in range(0, min(len(a), len(b)), 4) if a[i:i + 3] != b[i:i + 3])
 
 
+def changed_in(before, after, box):
+    """How many pixels of a box (x0, y0, x1, y1) of two pictures at 1x differ."""
+    x0, y0, x1, y1 = box
+    width = before[0]
+    return sum(before[2][at:at + 3] != after[2][at:at + 3]
+               for y in range(y0, y1) for x in range(x0, x1) for at in [(y * width + x) * 4])
+
+
 class Checks:
     def __init__(self, browser, address, out_dir, native):
         self.browser, self.address, self.out_dir, self.native = browser, address, out_dir, native
@@ -270,12 +278,7 @@ class Checks:
         # The piece moves onto its cell, then the turn passes.
         time.sleep(3.0)
         after = picture_of(self.shot()[1], 4)
-        changed = 0
-        x0, y0, x1, y1 = PLACED_PIECE
-        for y in range(y0, y1):
-            for x in range(x0, x1):
-                at = (y * 256 + x) * 4
-                changed += before[2][at:at + 3] != after[2][at:at + 3]
+        changed = changed_in(before, after, PLACED_PIECE)
         if changed < 40:
             raise AssertionError("Space, Space placed no piece on the front row's left cell "
                                  "(%d of its pixels changed)" % changed)
@@ -308,12 +311,7 @@ class Checks:
         at(128, 137, "touch")
         time.sleep(3.0)
         after = picture_of(self.shot()[1], scale)
-        changed = 0
-        x0, y0, x1, y1 = MIDDLE_PIECE
-        for y in range(y0, y1):
-            for x in range(x0, x1):
-                at_pixel = (y * 256 + x) * 4
-                changed += before[2][at_pixel:at_pixel + 3] != after[2][at_pixel:at_pixel + 3]
+        changed = changed_in(before, after, MIDDLE_PIECE)
         if changed < 40:
             raise AssertionError("taps on the hand's third piece and the middle cell placed nothing there "
                                  "(%d of its pixels changed)" % changed)
