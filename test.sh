@@ -27,12 +27,19 @@ torvek_web_can_check && cross+=(web web-tests)
 torvek_install_packages "${TORVEK_TEST_PACKAGES[@]}" python3 "${TORVEK_WINDOWS_CHECK_PACKAGES[@]}"
 [ "${#cross[@]}" -eq 0 ] || torvek_deps_install "${cross[@]}"
 
-# SDL2 and SDL2_image for Windows and the web, from the cache or built into it.
-case " ${cross[*]} " in
-    *" windows "*" web "*) torvek_beside deps torvek_deps_all ;;
-    *" windows "*) torvek_beside deps torvek_deps_windows ;;
-    *" web "*) torvek_beside deps torvek_deps_web ;;
-esac
+has() {
+    case " ${cross[*]} " in *" $1 "*) return 0 ;; esac
+    return 1
+}
+
+# SDL2 and SDL2_image for Windows and for the web, from the cache or built
+# into it, each beside the rest, so that each platform's checks start as soon
+# as its own libraries are there.
+if [ "${#cross[@]}" -gt 0 ]; then
+    torvek_deps_fetch_sources
+    has windows && torvek_beside deps-windows torvek_deps_windows
+    has web && torvek_beside deps-web torvek_deps_web
+fi
 
 torvek_configure
 torvek_build
@@ -60,14 +67,23 @@ if [ "${#cross[@]}" -eq 0 ]; then
     torvek_asan_suite || status=1
 else
     torvek_beside asan torvek_asan_suite
-    torvek_await deps || status=1
-    if [ "$status" -eq 0 ]; then
-        case " ${cross[*]} " in *" web "*) torvek_beside web torvek_web_check ;; esac
-        case " ${cross[*]} " in *" windows "*) torvek_windows_check || status=1 ;; esac
-        if [ -n "${TORVEK_BESIDE_PID[web]:-}" ]; then
-            torvek_await web || status=1
-            grep -E '^(check|web):' "$TORVEK_BUILD_DIR/logs/web.log" || true
+    if has windows; then
+        if torvek_await deps-windows; then
+            torvek_beside windows torvek_windows_check
+        else
+            status=1
         fi
+    fi
+    if has web; then
+        if torvek_await deps-web; then
+            torvek_web_check || status=1
+        else
+            status=1
+        fi
+    fi
+    if has windows && [ -n "${TORVEK_BESIDE_PID[windows]:-}" ]; then
+        torvek_await windows || status=1
+        grep '^windows: ' "$TORVEK_BUILD_DIR/logs/windows.log" || true
     fi
     torvek_await asan || status=1
     grep -E 'tests passed|tests failed' "$TORVEK_BUILD_DIR/logs/asan.log" | sed 's/^/asan: /' || true
