@@ -136,6 +136,25 @@ TEST(PointerTurns, APlacingAndACapturePlayedByClicksAloneAndClicksDuringPictures
     EXPECT_EQ(records.back().state.hand[SOLIDS], "1");
 }
 
+// A round won with the mouse alone: Solids' combo-3 piece in cell 4, taken
+// with a click, captures cell 5 at another and reaches the full combo.
+TEST(PointerTurns, ARoundIsWonByClicksAlone)
+{
+    const Options options = Position(PHASE_FIGHTING, "s0 s2 s1 s1 s0^3 t1 t0 t0 t1", "2", "2 1");
+    const auto records = Play(options, [&](const Record &r) {
+        const Snapshot &s = r.state;
+        if (s.points[SOLIDS] == 1)
+            return true;
+        if (s.transition == TRANS_NONE && s.messages.empty() && s.game_turn == SOLIDS)
+            Click_At(Cell_Point(s.turn_phase == CHOOSING_WHAT ? 4 : 5));
+        return false;
+    });
+    const Snapshot &won = records.back().state;
+    ASSERT_EQ(won.points[SOLIDS], 1) << "no round was won by the clicks";
+    EXPECT_EQ(won.points[STRIPES], 0);
+    EXPECT_EQ(won.board, ". . . . . . . . .") << "the next round is dealt afresh";
+}
+
 // At 5x in a 1300x1000 window the picture lies from (10, 20): the last window
 // pixel of one virtual pixel and the first of the next fall on either side
 // of the border of two neighbouring stones, and the bars take no click.
