@@ -91,40 +91,9 @@ int Cell_At(float x, float y)
     return Stone_At(static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y)));
 }
 
-static constexpr int NONE = NO_CELL;
-
-const int board_surround[BOARD_CELLS][NEIGHBOURS] = {
-    // up  right  down  left      cell
-    {NONE,     1,    3, NONE},  //  0
-    {NONE,     2,    4,    0},  //  1
-    {NONE,  NONE,    5,    1},  //  2
-    {   0,     4,    6, NONE},  //  3
-    {   1,     5,    7,    3},  //  4
-    {   2,  NONE,    8,    4},  //  5
-    {   3,     7, NONE, NONE},  //  6
-    {   4,     8, NONE,    6},  //  7
-    {   5,  NONE, NONE,    7},  //  8
-};
-
-bool Is_Cell(int cell)
-{
-    return cell >= 0 && cell < BOARD_CELLS;
-}
-
 static bool Is_Side(int side)
 {
     return side >= 0 && side < SIDES;
-}
-
-bool Check_Surround(int cell, int other)
-{
-    // A missing neighbour is listed as NO_CELL, which must not match "no cell".
-    if (!Is_Cell(cell) || !Is_Cell(other))
-        return false;
-    for (int neighbour : board_surround[cell])
-        if (neighbour == other)
-            return true;
-    return false;
 }
 
 static bool Held_By(int cell, int side)

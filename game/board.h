@@ -1,23 +1,10 @@
-// The board of nine cells, the turn state and the rules of the game.
-//
-// Cells are numbered row by row from the back row (top of the screen):
-// cell = 3 * row + column, column 0 on the left.
+// The board of nine cells with its pieces, the turn state and the rules of
+// the game on them (cells are numbered as rules.h numbers them).
 #pragma once
 
 #include <array>
 
 #include "pieces.h"
-
-constexpr int BOARD_SIDE = 3;
-constexpr int BOARD_CELLS = BOARD_SIDE * BOARD_SIDE;
-// No cell: a missing neighbour, a target cursor with no target, and for
-// Erase_Board every cell.
-constexpr int NO_CELL = BOARD_CELLS;
-// Each cell lists its neighbours up, right, down and left.
-constexpr int NEIGHBOURS = 4;
-
-// Every round is played with this many pieces, on the board and in the hands together.
-constexpr int MATCH_PIECES = SIDES * HAND_DEAL;
 
 // The pieces in the cells, null where empty; the board owns them.
 extern Piece *board_array[BOARD_CELLS];
@@ -27,8 +14,6 @@ extern Piece *board_array[BOARD_CELLS];
 extern const std::array<int, BOARD_CELLS> board_x;
 extern const std::array<int, BOARD_CELLS> board_y;
 extern const std::array<float, BOARD_CELLS> board_z;
-// NO_CELL where a neighbour would be off the board; rows do not wrap.
-extern const int board_surround[BOARD_CELLS][NEIGHBOURS];
 
 // The side to move, 0 or 1.
 extern int game_turn;
@@ -38,16 +23,8 @@ extern int game_phase;
 // chooses where.
 extern int turn_phase;
 
-enum { PHASE_PLACING = 0, PHASE_FIGHTING = 1 };
 enum { CHOOSING_WHAT = 0, CHOOSING_WHERE = 1 };
-// What Win_Kind and Check_Winner return.
-enum { NO_WIN = 0, WIN_FULL_COMBO = 1, WIN_ALL_PIECES = 2 };
 
-// True for 0 to 8: cursors and moves may hold NO_CELL or anything else.
-bool Is_Cell(int cell);
-// True when the two cells share an edge; false for diagonals, a cell with
-// itself and anything outside 0 to 8.
-bool Check_Surround(int cell, int other);
 // The capture rule: the side's piece in the attacker's cell may take the
 // piece in the target's cell when that is an enemy piece on a neighbouring
 // cell whose enemy type is the attacker's type. Combo levels and other cells

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "board.h"
 #include "computer_eval.h"
 #include "computer_search.h"
 #include "resources.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "computer_round.h"
+#include "round.h"
 
 enum { LEVEL_EASY = 0, LEVEL_MEDIUM = 1, LEVEL_HARD = 2 };
 

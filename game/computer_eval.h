@@ -3,7 +3,7 @@
 // tools/torvek_tune.cpp fitted to the outcomes of rounds played out.
 #pragma once
 
-#include "computer_round.h"
+#include "round.h"
 
 // A round won, less the moves it takes to win it, so that the nearest win counts most.
 constexpr int WIN_SCORE = 30000;

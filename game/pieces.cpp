@@ -4,18 +4,6 @@
 
 Player *opponent[SIDES];
 
-// The type that captures each type.
-static const int ENEMY_OF[PIECE_TYPES] = {
-    2,  // type 0
-    0,  // type 1
-    1,  // type 2
-};
-
-int Enemy_Of(int type)
-{
-    return ENEMY_OF[type];
-}
-
 Piece::Piece(int type, int owner, int combo, float z)
     : sprite(new hgeSprite(t_pieces, PIECE_WIDTH * type, PIECE_HEIGHT * owner,
                            PIECE_WIDTH, PIECE_HEIGHT)),

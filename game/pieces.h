@@ -5,16 +5,7 @@
 #include <vector>
 
 #include "hgesprite.h"
-
-// Side index: a piece's owner, the index into opponent and the value of game_turn.
-constexpr int SOLIDS = 0;
-constexpr int STRIPES = 1;
-constexpr int SIDES = 2;
-
-// Type 0 captures type 1, type 1 captures type 2, type 2 captures type 0.
-constexpr int PIECE_TYPES = 3;
-constexpr int PIECES_PER_TYPE = 2;  // per side, in every deal
-constexpr int HAND_DEAL = PIECE_TYPES * PIECES_PER_TYPE;
+#include "rules.h"
 
 // Size of a piece on t_pieces: one column per type, one row per side.
 constexpr int PIECE_WIDTH = 12;
@@ -27,15 +18,10 @@ constexpr int HAND_Y = 185;
 // Hand pieces lie in front of every board cell, with the combo marks.
 constexpr float HAND_Z = 0.1f;
 
-// The type that captures pieces of the given type: the one table of who beats whom.
-int Enemy_Of(int type);
-
 // True when the picture of a piece standing on (x, y) holds the point (px,
 // py) of the virtual screen: the pointer's hit area of a piece.
 bool Piece_Covers(float x, float y, float px, float py);
 
-// A piece whose combo reaches this level on the board wins the round.
-constexpr int FULL_COMBO = 4;
 // The mark of combo level c sits across the top of the piece, centred.
 constexpr int COMBO_MARK_WIDTH = 10;
 

@@ -1,14 +1,14 @@
-// A round in a few bytes: the flow the match plays (placing, fighting,
-// passes, stand-offs and the win check) on a compact position, which the
-// computer searches and the arena plays. The tests hold it to the real board
-// step for step.
+// A round in a few bytes: the round's flow (placing, fighting, passes,
+// stand-offs and the win check) on a compact position. The one written form
+// of the flow: the computer searches it, the arena and the relay play it,
+// match.h plays whole matches on it, and the tests hold the game's match
+// screen to it step for step.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
-#include "board.h"
-#include "pieces.h"
+#include "rules.h"
 
 // A piece can stand on the board at combo 0 to FULL_COMBO (that one ends the round).
 constexpr int COMBO_LEVELS = FULL_COMBO + 1;
@@ -23,9 +23,9 @@ struct Round_State {
     uint8_t cell[BOARD_CELLS];
     uint8_t hand[SIDES][HAND_KINDS];
     int8_t turn;      // the side to move
-    int8_t phase;     // 0 placing, 1 fighting
-    int8_t winner;    // -1 while the round goes on
-    int8_t win_kind;  // what Check_Winner returns for the winner: 1 full combo, 2 all pieces
+    int8_t phase;     // PHASE_PLACING or PHASE_FIGHTING
+    int8_t winner;    // NO_WINNER while the round goes on
+    int8_t win_kind;  // how the winner won: WIN_FULL_COMBO or WIN_ALL_PIECES
 
     bool operator==(const Round_State &) const = default;
 };
@@ -38,6 +38,9 @@ struct Round_Move {
     bool operator==(const Round_Move &) const = default;
 };
 
+constexpr int NO_WINNER = -1;
+constexpr int EMPTY_CELL = 0;
+
 constexpr int Cell_Code(int owner, int type, int combo)
 {
     return 1 + (owner * PIECE_TYPES + type) * COMBO_LEVELS + combo;
@@ -47,8 +50,19 @@ constexpr int Code_Type(int code) { return (code - 1) / COMBO_LEVELS % PIECE_TYP
 constexpr int Code_Combo(int code) { return (code - 1) % COMBO_LEVELS; }
 constexpr int Hand_Kind(int type, int combo) { return type * COMBO_LEVELS + combo; }
 
+// The hands as a player sees them, position 0 first, each piece by its hand
+// kind: what a placing's hand position refers to. The compact position
+// counts pieces only; a caller that needs the order keeps one beside it.
+struct Hand_Order {
+    uint8_t size[SIDES];
+    uint8_t kind[SIDES][MATCH_PIECES];
+
+    bool operator==(const Hand_Order &) const = default;
+};
+
 // Both hands 0, 0, 1, 1, 2, 2 at combo 0, the board empty, `first` to place.
 Round_State Round_Deal(int first);
+Hand_Order Round_Deal_Order();
 // Runs the round's flow from a position where nobody has chosen anything yet:
 // a full board starts the fight, a side with nothing to place or no capture
 // passes, a stand-off ends the fight (returning a full board and passing the
@@ -58,8 +72,15 @@ void Round_Settle(Round_State &state);
 // The moves of the side to move; none once the round is won. Returns how many.
 int Round_Moves(const Round_State &state, Round_Move *moves);
 // Carries out a legal move in a settled position (a placing, or a capture
-// with its take and advance), passes the turn and settles.
-void Round_Play(Round_State &state, Round_Move move);
+// with its take and advance), passes the turn and settles. With an order,
+// the pieces that join a hand join the end of it, as in the game: the prey
+// of a capture, and a full board given back cell by cell from 0; a placing's
+// piece must already have left its place in the order.
+void Round_Play(Round_State &state, Round_Move move, Hand_Order *order = nullptr);
+// The side that begins the next round, in a position whose round is won: the
+// side that lost, unless it had no capture left while the winner still had
+// one; after a stand-off that gave the board back, the side it passed to.
+int Round_Next_First(const Round_State &won);
 // The position (cells, hands, turn and phase) as one number: the key of the
 // search's table and of the positions a computer remembers.
 uint64_t Round_Hash(const Round_State &state);

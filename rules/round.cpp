@@ -1,4 +1,4 @@
-#include "computer_round.h"
+#include "round.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -53,7 +53,7 @@ const std::array<Cell_Pair, BOARD_EDGES> round_edges = Make_Edges();
 bool Board_Full(const Round_State &state)
 {
     for (uint8_t code : state.cell)
-        if (code == 0)
+        if (code == EMPTY_CELL)
             return false;
     return true;
 }
@@ -86,7 +86,7 @@ static bool Check_Win(Round_State &state)
     int on_board[SIDES] = {0, 0};
     int full_combo[SIDES] = {0, 0};
     for (uint8_t code : state.cell) {
-        if (code == 0)
+        if (code == EMPTY_CELL)
             continue;
         ++on_board[PARTS.owner[code]];
         full_combo[PARTS.owner[code]] |= PARTS.combo[code] >= FULL_COMBO;
@@ -94,20 +94,27 @@ static bool Check_Win(Round_State &state)
     for (int side = 0; side < SIDES; ++side) {
         if (full_combo[side] || Hand_Size(state, side) == MATCH_PIECES - on_board[side]) {
             state.winner = static_cast<int8_t>(side);
-            state.win_kind = full_combo[side] ? 1 : 2;
+            state.win_kind = full_combo[side] ? WIN_FULL_COMBO : WIN_ALL_PIECES;
             return true;
         }
     }
     return false;
 }
 
-static void Return_All(Round_State &state)
+static void Join_Hand(Round_State &state, Hand_Order *order, int side, int kind)
+{
+    ++state.hand[side][kind];
+    if (order)
+        order->kind[side][order->size[side]++] = static_cast<uint8_t>(kind);
+}
+
+static void Return_All(Round_State &state, Hand_Order *order)
 {
     for (uint8_t &code : state.cell) {
-        if (code == 0)
+        if (code == EMPTY_CELL)
             continue;
-        ++state.hand[PARTS.owner[code]][Hand_Kind(PARTS.type[code], PARTS.combo[code])];
-        code = 0;
+        Join_Hand(state, order, PARTS.owner[code], Hand_Kind(PARTS.type[code], PARTS.combo[code]));
+        code = EMPTY_CELL;
     }
 }
 
@@ -115,11 +122,11 @@ enum Step { STEP_CHOICE, STEP_PASSED, STEP_RETURNED };
 
 // One step of the match's round logic that needs nobody's choice; none
 // where the side to move has a choice.
-static Step Flow_Step(Round_State &state)
+static Step Flow_Step(Round_State &state, Hand_Order *order)
 {
-    if (state.phase == 0) {
+    if (state.phase == PHASE_PLACING) {
         if (Board_Full(state)) {
-            state.phase = 1;  // the side to move did not place last: it captures first
+            state.phase = PHASE_FIGHTING;  // the side to move did not place last: it captures first
             return STEP_PASSED;
         }
         if (Hand_Size(state, state.turn) == 0) {
@@ -130,10 +137,10 @@ static Step Flow_Step(Round_State &state)
     }
     const int capturers = Capturers(state);
     if (capturers == 0) {
-        state.phase = 0;
+        state.phase = PHASE_PLACING;
         if (!Board_Full(state))
             return STEP_PASSED;
-        Return_All(state);
+        Return_All(state, order);
         state.turn ^= 1;
         return STEP_RETURNED;
     }
@@ -152,10 +159,10 @@ static Step Flow_Step(Round_State &state)
 // a broken position from holding the caller.
 constexpr int MAX_FLOW_STEPS = 16;
 
-static void Run_Flow(Round_State &state)
+static void Run_Flow(Round_State &state, Hand_Order *order)
 {
     for (int steps = 0; steps < MAX_FLOW_STEPS; ++steps) {
-        const Step step = Flow_Step(state);
+        const Step step = Flow_Step(state, order);
         if (step == STEP_CHOICE || (step == STEP_RETURNED && Check_Win(state)))
             return;
     }
@@ -163,8 +170,20 @@ static void Run_Flow(Round_State &state)
 
 void Round_Settle(Round_State &state)
 {
-    if (state.winner < 0 && !Check_Win(state))
-        Run_Flow(state);
+    if (state.winner == NO_WINNER && !Check_Win(state))
+        Run_Flow(state, nullptr);
+}
+
+int Round_Next_First(const Round_State &won)
+{
+    // A win after a capture is found by the game one step of the flow
+    // later, a step that passes the turn or ends the fight and so leaves the
+    // win alone: the next round begins with whoever that step left to move.
+    if (won.phase == PHASE_PLACING)
+        return won.turn;
+    Round_State after = won;
+    Flow_Step(after, nullptr);
+    return after.turn;
 }
 
 Round_State Round_Deal(int first)
@@ -174,21 +193,31 @@ Round_State Round_Deal(int first)
         for (int type = 0; type < PIECE_TYPES; ++type)
             state.hand[side][Hand_Kind(type, 0)] = PIECES_PER_TYPE;
     state.turn = static_cast<int8_t>(first);
-    state.winner = -1;
+    state.winner = NO_WINNER;
     return state;
+}
+
+Hand_Order Round_Deal_Order()
+{
+    Hand_Order order{};
+    for (int side = 0; side < SIDES; ++side)
+        for (int type = 0; type < PIECE_TYPES; ++type)
+            for (int i = 0; i < PIECES_PER_TYPE; ++i)
+                order.kind[side][order.size[side]++] = static_cast<uint8_t>(Hand_Kind(type, 0));
+    return order;
 }
 
 int Round_Moves(const Round_State &state, Round_Move *moves)
 {
-    if (state.winner >= 0)
+    if (state.winner != NO_WINNER)
         return 0;
     int count = 0;
     const int side = state.turn;
-    if (state.phase == 0) {
+    if (state.phase == PHASE_PLACING) {
         int8_t empty[BOARD_CELLS];
         int empties = 0;
         for (int cell = 0; cell < BOARD_CELLS; ++cell)
-            if (state.cell[cell] == 0)
+            if (state.cell[cell] == EMPTY_CELL)
                 empty[empties++] = static_cast<int8_t>(cell);
         for (int kind = 0; kind < HAND_KINDS; ++kind) {
             if (state.hand[side][kind] == 0)
@@ -211,11 +240,11 @@ int Round_Moves(const Round_State &state, Round_Move *moves)
 // The position must be settled, with no win waiting to be found: then a
 // placing makes no win (unless the piece comes from the hand at full combo,
 // which no round deals or keeps), and only a capture needs the check.
-void Round_Play(Round_State &state, Round_Move move)
+void Round_Play(Round_State &state, Round_Move move, Hand_Order *order)
 {
     const int side = state.turn;
     bool may_win;
-    if (state.phase == 0) {
+    if (state.phase == PHASE_PLACING) {
         --state.hand[side][move.from];
         state.cell[move.to] = static_cast<uint8_t>(
             Cell_Code(side, move.from / COMBO_LEVELS, move.from % COMBO_LEVELS));
@@ -223,32 +252,39 @@ void Round_Play(Round_State &state, Round_Move move)
     } else {
         // Take: the prey joins the capturer's hand, keeping type and combo.
         const int prey = state.cell[move.to];
-        ++state.hand[side][Hand_Kind(PARTS.type[prey], PARTS.combo[prey])];
+        Join_Hand(state, order, side, Hand_Kind(PARTS.type[prey], PARTS.combo[prey]));
         // Advance: the attacker moves into the prey's cell one combo higher.
         const int attacker = state.cell[move.from];
         state.cell[move.to] = static_cast<uint8_t>(
             Cell_Code(side, PARTS.type[attacker], std::min(PARTS.combo[attacker] + 1, FULL_COMBO)));
-        state.cell[move.from] = 0;
+        state.cell[move.from] = EMPTY_CELL;
         may_win = true;
     }
     state.turn ^= 1;
     if (may_win && Check_Win(state))
         return;
-    Run_Flow(state);
+    Run_Flow(state, order);
 }
 
 uint64_t Round_Hash(const Round_State &state)
 {
     // Everything but the winner: the cells, the hands, the turn and the phase.
     static_assert(offsetof(Round_State, phase) == 40 && offsetof(Round_State, turn) == 39);
+    // The first five words hold the cells, the hands and the turn; the phase
+    // goes into the seed. Each word is mixed in by a multiply with the golden
+    // ratio's odd 64-bit constant and a fold of the high half, and the sum is
+    // finished with SplitMix64's multiplier and shift.
+    constexpr uint64_t SEED = 0x243f6a8885a308d3ull;  // the first digits of pi
+    constexpr uint64_t GOLDEN = 0x9e3779b97f4a7c15ull;
+    constexpr uint64_t FINISH = 0xbf58476d1ce4e5b9ull;
     uint64_t words[5];
     std::memcpy(words, &state, sizeof words);
-    uint64_t hash = 0x243f6a8885a308d3ull ^ static_cast<uint8_t>(state.phase);
+    uint64_t hash = SEED ^ static_cast<uint8_t>(state.phase);
     for (uint64_t word : words) {
-        hash = (hash ^ word) * 0x9e3779b97f4a7c15ull;
+        hash = (hash ^ word) * GOLDEN;
         hash ^= hash >> 32;
     }
-    hash *= 0xbf58476d1ce4e5b9ull;
+    hash *= FINISH;
     return hash ^ (hash >> 29);
 }
 
@@ -256,7 +292,7 @@ int Combo_Total(const Round_State &state)
 {
     int total = 0;
     for (uint8_t code : state.cell)
-        if (code != 0)
+        if (code != EMPTY_CELL)
             total += PARTS.combo[code];
     for (const auto &side : state.hand)
         for (int kind = 0; kind < HAND_KINDS; ++kind)
