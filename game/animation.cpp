@@ -31,16 +31,6 @@ static void End_Transition()
     Switch_Turn();
 }
 
-// The hand piece is rebuilt in its cell at the cell's depth, then leaves the hand.
-static void Place_Piece(int hand_position, int cell)
-{
-    Player *side = opponent[game_turn];
-    const Piece *piece = side->Get_Piece(hand_position);
-    board_array[cell] =
-        new Piece(piece->Get_Type(), piece->Get_Owner(), piece->Get_Combo(), board_z[cell]);
-    side->Delete_Piece(hand_position);
-}
-
 void Trans_Place()
 {
     if (trans_phase == PLACE_STEP) {

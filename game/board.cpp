@@ -206,6 +206,17 @@ void Switch_Turn()
     game_turn = game_turn == SOLIDS ? STRIPES : SOLIDS;
 }
 
+void Place_Piece(int hand_position, int cell)
+{
+    Player *side = opponent[game_turn];
+    const Piece *piece = side->Get_Piece(hand_position);
+    if (!piece || !Is_Cell(cell) || board_array[cell])
+        return;
+    board_array[cell] =
+        new Piece(piece->Get_Type(), piece->Get_Owner(), piece->Get_Combo(), board_z[cell]);
+    side->Delete_Piece(hand_position);
+}
+
 void Capture_Take(int target)
 {
     if (!Is_Cell(target) || !board_array[target])
@@ -257,4 +268,66 @@ int Count_Pieces()
         if (player)
             count += player->Get_HandSize();
     return count;
+}
+
+// Combo levels past full combo never stand on a board the rules can see.
+static int Clamp_Combo(int combo)
+{
+    return std::clamp(combo, 0, FULL_COMBO);
+}
+
+static int Kind_Of(const Piece *piece)
+{
+    return Hand_Kind(piece->Get_Type(), Clamp_Combo(piece->Get_Combo()));
+}
+
+Match_State Game_Position()
+{
+    Match_State match = Match_Start(game_turn);
+    Round_State &round = match.round;
+    round = {};
+    match.order = {};
+    for (int cell = 0; cell < BOARD_CELLS; ++cell) {
+        const Piece *piece = board_array[cell];
+        if (piece)
+            round.cell[cell] = static_cast<uint8_t>(
+                Cell_Code(piece->Get_Owner(), piece->Get_Type(), Clamp_Combo(piece->Get_Combo())));
+    }
+    for (int owner = 0; owner < SIDES; ++owner) {
+        const Player *player = opponent[owner];
+        for (int i = 0; player && i < player->Get_HandSize(); ++i) {
+            const int kind = Kind_Of(player->Get_Piece(i));
+            ++round.hand[owner][kind];
+            match.order.kind[owner][match.order.size[owner]++] = static_cast<uint8_t>(kind);
+        }
+        match.points[owner] = player ? player->Get_Points() : 0;
+    }
+    round.turn = static_cast<int8_t>(game_turn);
+    round.phase = static_cast<int8_t>(game_phase == PHASE_PLACING ? PHASE_PLACING : PHASE_FIGHTING);
+    round.winner = NO_WINNER;
+    return match;
+}
+
+void Set_Game_Position(const Match_State &match)
+{
+    Erase_Board(NO_CELL);
+    const Round_State &round = match.round;
+    for (int cell = 0; cell < BOARD_CELLS; ++cell) {
+        const int code = round.cell[cell];
+        if (code != EMPTY_CELL)
+            board_array[cell] = new Piece(PARTS.type[code], PARTS.owner[code], PARTS.combo[code],
+                                          board_z[cell]);
+    }
+    for (int side = 0; side < SIDES; ++side) {
+        Player *player = opponent[side];
+        player->Delete_Hand();
+        for (int i = 0; i < match.order.size[side]; ++i) {
+            const int kind = match.order.kind[side][i];
+            player->Add_Piece(kind / COMBO_LEVELS, side, kind % COMBO_LEVELS);
+        }
+        player->Set_Points(match.points[side]);
+    }
+    game_turn = round.turn;
+    game_phase = round.phase;
+    turn_phase = CHOOSING_WHAT;
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "moves.h"
 #include "pieces.h"
 
 // The pieces in the cells, null where empty; the board owns them.
@@ -52,6 +53,11 @@ void Erase_Board(int cell);
 // Gives the turn to the other side, at its first step.
 void Switch_Turn();
 
+// A placing by the side to move, which the placing animation performs: the
+// hand piece is rebuilt in the cell at the cell's depth and leaves the hand.
+// Does nothing unless the hand has that piece and the cell is empty.
+void Place_Piece(int hand_position, int cell);
+
 // The two steps of a capture by the side to move, which the capture
 // animation performs one second apart. Take: the target's piece joins the
 // end of the capturer's hand as its own, keeping type and combo, and its
@@ -74,6 +80,14 @@ void Draw_Board();
 
 // The board empty and the turn state at its program-start values.
 void Reset_Board();
+
+// The game's position as the rules hold it: cells, both hands in their
+// order, points, the side to move and the phase, settled.
+Match_State Game_Position();
+// Puts the position on the board and in both hands, with the points, the
+// side to move and the phase; the turn starts at its first step. The
+// players must exist. Nothing is drawn and nothing waits.
+void Set_Game_Position(const Match_State &match);
 
 // Pieces on the board and in both hands (a missing player holds none): twelve
 // between any two operations of a round.

@@ -11,36 +11,10 @@
 int computer_level = LEVEL_HARD;
 bool computer_plays[SIDES] = {false, false};
 
-static int Clamp_Combo(int combo)
-{
-    return std::clamp(combo, 0, FULL_COMBO);
-}
-
-static Round_State Read_Game(int side)
-{
-    Round_State state{};
-    for (int cell = 0; cell < BOARD_CELLS; ++cell) {
-        const Piece *piece = board_array[cell];
-        if (piece)
-            state.cell[cell] = static_cast<uint8_t>(
-                Cell_Code(piece->Get_Owner(), piece->Get_Type(), Clamp_Combo(piece->Get_Combo())));
-    }
-    for (int owner = 0; owner < SIDES; ++owner) {
-        const Player *player = opponent[owner];
-        for (int i = 0; player && i < player->Get_HandSize(); ++i) {
-            const Piece *piece = player->Get_Piece(i);
-            ++state.hand[owner][Hand_Kind(piece->Get_Type(), Clamp_Combo(piece->Get_Combo()))];
-        }
-    }
-    state.turn = static_cast<int8_t>(side);
-    state.phase = static_cast<int8_t>(game_phase != 0);
-    state.winner = -1;
-    return state;
-}
-
 Round_State Round_From_Game(int side)
 {
-    Round_State state = Read_Game(side);
+    Round_State state = Game_Position().round;
+    state.turn = static_cast<int8_t>(side);
     Round_Settle(state);
     return state;
 }
@@ -150,21 +124,14 @@ void Forget_Computer_Memories()
         memory = Computer_Memory();
 }
 
-Computer_Choice Computer_Move(int side)
+Move Computer_Move(int side)
 {
-    const Round_State state = Round_From_Game(side);
+    Match_State match = Game_Position();
+    match.round.turn = static_cast<int8_t>(side);
+    Round_Settle(match.round);
     const Computer_Random random = [](int min, int max) { return hge->Random_Int(min, max); };
-    const Round_Move move = Computer_Think(state, computer_level, random, memories[side & 1]);
+    const Round_Move move = Computer_Think(match.round, computer_level, random, memories[side & 1]);
     if (move.from < 0)
-        return {0, NO_CELL};
-    if (state.phase != 0)
-        return {move.from, move.to};
-    // The first piece of the chosen kind in the real hand.
-    const Player *player = opponent[side];
-    for (int i = 0; i < player->Get_HandSize(); ++i) {
-        const Piece *piece = player->Get_Piece(i);
-        if (Hand_Kind(piece->Get_Type(), Clamp_Combo(piece->Get_Combo())) == move.from)
-            return {i, move.to};
-    }
-    return {0, move.to};
+        return {MOVE_PLACE, 0, NO_CELL};
+    return Match_From_Round(match, move);
 }

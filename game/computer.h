@@ -1,12 +1,12 @@
 // The computer side. It chooses its moves on a compact copy of the round
 // (the same flow the match plays: placing, fighting, passes, stand-offs and
-// the win check) and hands them back as the two numbers a keyboard turn picks.
+// the win check) and hands them back as the moves a keyboard turn makes.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 
-#include "round.h"
+#include "moves.h"
 
 enum { LEVEL_EASY = 0, LEVEL_MEDIUM = 1, LEVEL_HARD = 2 };
 
@@ -15,19 +15,11 @@ extern int computer_level;
 // The sides the computer moves; none by default.
 extern bool computer_plays[SIDES];
 
-// A move as the keyboard chooses it. Placing: from is a position in the hand
-// of the side to move, to an empty cell. Fighting: from is the attacking cell,
-// to the cell of the piece it captures.
-struct Computer_Choice {
-    int from;
-    int to;
-};
-
 // The move of `side` in the game's position as it stands (board_array,
 // opponent, game_phase, game_turn). Changes nothing in the game; its random
 // choices come from hge->Random_Int. Only for a side to move that has a move
 // of the current phase: a piece in hand and an empty cell, or a capture.
-Computer_Choice Computer_Move(int side);
+Move Computer_Move(int side);
 // Both sides' computers forget the positions they have seen, as at program start.
 void Forget_Computer_Memories();
 

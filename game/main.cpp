@@ -10,6 +10,7 @@
 #include "menu.h"
 #include "message.h"
 #include "pieces.h"
+#include "recording.h"
 #include "scene.h"
 #include "turns.h"
 
@@ -22,6 +23,7 @@ void Reset_Game_State()
     Reset_Transition();
     Forget_Computer_Choice();
     Forget_Computer_Memories();
+    Reset_Recording();
     Clear_Messages();
     Reset_Menu();
     Reset_Sun();
@@ -38,6 +40,8 @@ static const char USAGE[] =
     "Options:\n"
     "  --computer SIDE  the computer plays SIDE: solids, stripes or both\n"
     "  --level LEVEL    how the computer plays: easy, medium or hard (the default)\n"
+    "  --record FILE    write the match to FILE as it is played, move by move\n"
+    "  --replay FILE    play the match recorded in FILE back, then play on from there\n"
     "  --fullscreen     start in fullscreen\n"
     "  --window         start in a window (the default)\n"
     "  -h, --help       show this help and exit\n"
@@ -70,6 +74,8 @@ struct Options {
     int level = LEVEL_HARD;
     bool level_given = false;
     bool windowed = true;
+    std::string record;  // the files of --record and --replay, empty when not given
+    std::string replay;
     bool help = false;
     bool version = false;
 };
@@ -126,8 +132,8 @@ static std::string Echoed(const std::string &word)
 
 static bool Is_Option(const std::string &word)
 {
-    for (const char *option : {"--computer", "--level", "--fullscreen", "--window", "--help", "-h",
-                               "--version"})
+    for (const char *option : {"--computer", "--level", "--record", "--replay", "--fullscreen",
+                               "--window", "--help", "-h", "--version"})
         if (word == option)
             return true;
     return false;
@@ -205,7 +211,8 @@ static bool Read_Options(const char *command_line, Options *options)
             std::fprintf(stderr, "torvek: unknown option %s\n", Echoed(word).c_str());
             return false;
         }
-        const bool takes_value = word == "--computer" || word == "--level";
+        const bool takes_file = word == "--record" || word == "--replay";
+        const bool takes_value = word == "--computer" || word == "--level" || takes_file;
         // The next option is no value: "--computer --level easy" lacks one.
         if (takes_value && !has_value) {
             if (next == words.size() || words[next].rfind("--", 0) == 0) {
@@ -219,7 +226,14 @@ static bool Read_Options(const char *command_line, Options *options)
             return false;
         }
         int chosen = 0;
-        if (word == "--computer" && Find_Value(COMPUTER_SIDES, value, &chosen)) {
+        if (takes_file && value.empty()) {
+            std::fprintf(stderr, "torvek: option %s needs a file\n", word.c_str());
+            return false;
+        } else if (word == "--record") {
+            options->record = value;
+        } else if (word == "--replay") {
+            options->replay = value;
+        } else if (word == "--computer" && Find_Value(COMPUTER_SIDES, value, &chosen)) {
             options->computer_sides = chosen;
         } else if (word == "--level" && Find_Value(LEVELS, value, &chosen)) {
             options->level = chosen;
@@ -261,6 +275,20 @@ static void Configure_Engine(const Options &options)
     hge->System_SetState(HGE_HIDEMOUSE, false);
 }
 
+// The replay is read whole, and the record opened, before anything starts:
+// a file that will not do says so in one line and nothing starts.
+static bool Open_Files(const Options &options)
+{
+    std::string why;
+    if ((!options.replay.empty() && !Load_Replay(options.replay, &why)) ||
+        (!options.record.empty() && !Open_Recording(options.record, &why))) {
+        std::fprintf(stderr, "torvek: %s\n", why.c_str());
+        Reset_Recording();
+        return false;
+    }
+    return true;
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int)
 {
     Options options;
@@ -277,6 +305,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int)
         return 0;
     }
     Reset_Game_State();
+    if (!Open_Files(options))
+        return EXIT_USAGE;
     for (int side = SOLIDS; side < SIDES; ++side)
         computer_plays[side] = options.computer_sides >> side & 1;
     computer_level = options.level;
@@ -299,6 +329,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int)
     hge->System_Shutdown();
     hge->Release();
     hge = nullptr;
+    Reset_Recording();
 
     // A failed start is reported to the shell; the engine's log says why.
     return started ? 0 : 1;

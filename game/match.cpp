@@ -40,7 +40,7 @@ static bool Match_Waits_For_Nothing()
 
 static void Play_Placing()
 {
-    Player *side = opponent[game_turn];
+    const Player *side = opponent[game_turn];
     if (Check_Full()) {
         // The side to move did not make the last placing, so it captures first.
         Announce("Fightin' time!");
@@ -50,10 +50,10 @@ static void Play_Placing()
         Announce("Player has nothing left!");
         Switch_Turn();
         Set_Selection(PLACING_CURSORS);
-    } else if (side->Get_Human()) {
+    } else if (Moves_By_Hand(game_turn)) {
         Human_Place();
     } else {
-        Computer_Turn();
+        Shown_Turn();
     }
 }
 
@@ -72,10 +72,10 @@ static void Play_Fighting()
         Announce("Player can't attack.");
         Switch_Turn();
         Set_Selection(FIGHTING_CURSORS);
-    } else if (opponent[game_turn]->Get_Human()) {
+    } else if (Moves_By_Hand(game_turn)) {
         Human_Attack();
     } else {
-        Computer_Turn();
+        Shown_Turn();
     }
 }
 
@@ -95,6 +95,19 @@ static void Check_Winners()
         turn_phase = CHOOSING_WHAT;
         Forget_Computer_Choice();
     }
+}
+
+bool Bring_Match_To(const Match_Record &record, int *bad, Move_Refusal *why)
+{
+    Match_State match;
+    if (!Match_Replay(record, match, bad, why))
+        return false;
+    Clear_Messages();
+    Reset_Transition();
+    Forget_Computer_Choice();
+    Set_Game_Position(match);
+    Set_Selection(game_phase == PHASE_PLACING ? PLACING_CURSORS : FIGHTING_CURSORS);
+    return true;
 }
 
 bool Game()

@@ -4,6 +4,7 @@
 #include "computer.h"
 #include "match.h"
 #include "pieces.h"
+#include "recording.h"
 #include "resources.h"
 #include "scene.h"
 
@@ -122,7 +123,7 @@ static void Start_Match()
     opponent[SOLIDS] = new Player(!computer_plays[SOLIDS]);
     opponent[STRIPES] = new Player(!computer_plays[STRIPES]);
     Reset_Match();
-    game_turn = hge->Random_Int(0, 1);
+    game_turn = Begin_Recorded_Match(hge->Random_Int(0, 1));
     hge->System_SetState(HGE_FRAMEFUNC, Game);
     hge->System_SetState(HGE_RENDERFUNC, Render_Game);
 }

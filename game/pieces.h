@@ -67,6 +67,8 @@ public:
     // the hand is drawn from (x, y); -1 for none.
     int Piece_At(float x, float y, float px, float py) const;
     void Add_Point() { ++points; }
+    // A match brought to a position played elsewhere takes its score.
+    void Set_Points(int score) { points = score; }
 
     int Get_HandSize() const { return static_cast<int>(hand.size()); }
     // The hand keeps the piece; null for an index outside the hand.

@@ -2,6 +2,7 @@
 
 #include "animation.h"
 #include "computer.h"
+#include "recording.h"
 #include "resources.h"
 
 int selection[2] = {PLACING_CURSORS[0], PLACING_CURSORS[1]};
@@ -12,11 +13,17 @@ void Set_Selection(const int (&cursors)[2])
     selection[1] = cursors[1];
 }
 
+// The cursor of the step the turn is at: what moves, then where.
+static int &Step_Cursor()
+{
+    return selection[turn_phase == CHOOSING_WHAT ? 0 : 1];
+}
+
 // Left and Right run on from the end of one row to the start of the next;
 // a step that would leave the board does nothing.
 static void Step_Cell_Cursor(int step)
 {
-    int &cursor = selection[turn_phase];
+    int &cursor = Step_Cursor();
     if (Is_Cell(cursor + step))
         cursor += step;
 }
@@ -48,23 +55,38 @@ static void Choose_Hand_Piece()
     turn_phase = CHOOSING_WHERE;
 }
 
-// The move is recorded for its animation; the next turn starts from the
-// cursors of its kind.
-static void Start_Move(int kind, const int (&next_cursors)[2])
+// Cursors out of range must never name a hand piece or a cell.
+static bool Placing_Allowed(const Move &move)
 {
-    Start_Transition(kind, selection[0], selection[1]);
-    Set_Selection(next_cursors);
+    return game_phase == PHASE_PLACING && opponent[game_turn]->Get_Piece(move.from) &&
+           Is_Cell(move.to) && !board_array[move.to];
+}
+
+bool Move_Allowed(const Move &move)
+{
+    if (move.kind == MOVE_PLACE)
+        return Placing_Allowed(move);
+    return game_phase == PHASE_FIGHTING && Can_Capture(move.from, move.to, game_turn);
+}
+
+bool Play_Move(const Move &move)
+{
+    if (!Move_Allowed(move))
+        return false;
+    Record_Move(move);
+    if (move.kind == MOVE_PLACE) {
+        Start_Transition(TRANS_PLACE, move.from, move.to);
+        Set_Selection(PLACING_CURSORS);
+    } else {
+        Start_Transition(TRANS_ATTACK, move.from, move.to);
+        Set_Selection(FIGHTING_CURSORS);
+    }
+    return true;
 }
 
 static void Confirm_Placing()
 {
-    const int cell = selection[1];
-    // Cursors out of range must never name a hand piece or a cell.
-    if (!Is_Cell(cell) || !opponent[game_turn]->Get_Piece(selection[0]))
-        return;
-    if (board_array[cell])
-        return;
-    Start_Move(TRANS_PLACE, PLACING_CURSORS);
+    Play_Move({MOVE_PLACE, selection[0], selection[1]});
 }
 
 static void Choose_Attacker()
@@ -85,8 +107,7 @@ static void Drop_Target()
 
 static void Confirm_Capture()
 {
-    if (Can_Capture(selection[0], selection[1], game_turn))
-        Start_Move(TRANS_ATTACK, FIGHTING_CURSORS);
+    Play_Move({MOVE_CAPTURE, selection[0], selection[1]});
 }
 
 using Key_Action = void (*)();
@@ -160,7 +181,7 @@ static void Follow_Pointer(int phase, const Pointed &at)
         if (at.hand >= 0)
             selection[0] = at.hand;
     } else if (at.cell != NO_CELL) {
-        selection[turn_phase] = at.cell;
+        Step_Cursor() = at.cell;
     }
 }
 
@@ -250,34 +271,55 @@ void Human_Attack()
     Act_On_Input(PHASE_FIGHTING);
 }
 
-static bool computer_choosing = false;
-static Computer_Choice computer_choice;
-static float computer_step_shown_at = 0.0f;
+bool Moves_By_Hand(int side)
+{
+    return opponent[side]->Get_Human() && !Replay_Has_Moves();
+}
+
+// A shown turn's move: the recording's while it lasts, else the computer's.
+enum Shown_Source { SHOWN_NONE, SHOWN_COMPUTER, SHOWN_REPLAY };
+
+static Shown_Source shown_source = SHOWN_NONE;
+static Move shown_move;
+static float shown_step_at = 0.0f;
 
 void Forget_Computer_Choice()
 {
-    computer_choosing = false;
+    shown_source = SHOWN_NONE;
 }
 
-static void Show_Computer_Step()
+static void Show_Step()
 {
-    computer_step_shown_at = hge->Timer_GetTime();
+    shown_step_at = hge->Timer_GetTime();
 }
 
-// The cursors walk where the computer chose, through the same steps as the
-// keys: the piece that moves, then where it goes, then the confirmation.
-void Computer_Turn()
+static Shown_Source Choose_Shown_Move(Move *move)
+{
+    if (Next_Replay_Move(move))
+        return SHOWN_REPLAY;
+    *move = Computer_Move(game_turn);
+    return SHOWN_COMPUTER;
+}
+
+static void Confirm_Shown_Move()
+{
+    if (Play_Move(shown_move) && shown_source == SHOWN_REPLAY)
+        Replay_Move_Played();
+}
+
+// The cursors walk where the move goes, through the same steps as the keys:
+// the piece that moves, then where it goes, then the confirmation.
+void Shown_Turn()
 {
     const bool placing = game_phase == PHASE_PLACING;
-    if (!computer_choosing) {
-        computer_choice = Computer_Move(game_turn);
-        computer_choosing = true;
+    if (shown_source == SHOWN_NONE) {
+        shown_source = Choose_Shown_Move(&shown_move);
         turn_phase = CHOOSING_WHAT;
-        selection[0] = computer_choice.from;
-        Show_Computer_Step();
+        selection[0] = shown_move.from;
+        Show_Step();
         return;
     }
-    if (hge->Timer_GetTime() < computer_step_shown_at + COMPUTER_STEP_SECONDS)
+    if (hge->Timer_GetTime() < shown_step_at + COMPUTER_STEP_SECONDS)
         return;
     if (turn_phase == CHOOSING_WHAT) {
         if (placing)
@@ -285,15 +327,13 @@ void Computer_Turn()
         else
             Choose_Attacker();
         if (turn_phase == CHOOSING_WHERE) {
-            selection[1] = computer_choice.to;
-            Show_Computer_Step();
+            selection[1] = shown_move.to;
+            Show_Step();
             return;
         }
-    } else if (placing) {
-        Confirm_Placing();
     } else {
-        Confirm_Capture();
+        Confirm_Shown_Move();
     }
     // Played, or refused by the rules: the next frame chooses afresh.
-    computer_choosing = false;
+    shown_source = SHOWN_NONE;
 }

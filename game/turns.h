@@ -5,6 +5,7 @@
 #pragma once
 
 #include "board.h"
+#include "moves.h"
 
 // The two cursors, shared by both sides. Placing: [0] a position in the hand
 // of the side to move, [1] the cell to place into. Fighting: [0] the cell of
@@ -18,6 +19,19 @@ constexpr int PLACING_CURSORS[2] = {0, FRONT_LEFT_CELL};
 constexpr int FIGHTING_CURSORS[2] = {FRONT_LEFT_CELL, NO_CELL};
 
 void Set_Selection(const int (&cursors)[2]);
+
+// Every move, whoever makes it (the keys, the pointer, the computer, a
+// recording), is checked and started here: a move of the side to move that
+// the board allows now starts its animation, is written to the record, and
+// the next turn starts from the cursors of its kind. False, and nothing
+// changes, for a move the board does not allow.
+bool Play_Move(const Move &move);
+bool Move_Allowed(const Move &move);
+
+// Whether the side to move chooses by keys and pointer (Human_Place and
+// Human_Attack) rather than being shown a move (Shown_Turn): a human side,
+// once any replay is over.
+bool Moves_By_Hand(int side);
 
 // Called by Game while placing, for a human side to move with a piece in
 // hand and an empty cell on the board.
@@ -35,11 +49,11 @@ void Human_Attack();
 // The mouse as never seen, as at program start.
 void Forget_Pointer();
 
-// Called by Game, in place of the two above, for a side the computer plays.
-// The computer's choice is shown with the markers, what moves for
-// COMPUTER_STEP_SECONDS and then where, and is then confirmed as Space
-// confirms it.
-void Computer_Turn();
+// Called by Game, in place of the two above, for a side that does not move
+// by hand: a move of the recording while a replay lasts, else the
+// computer's choice, is shown with the markers, what moves for
+// COMPUTER_STEP_SECONDS and then where, and is then played as Space plays it.
+void Shown_Turn();
 constexpr float COMPUTER_STEP_SECONDS = 0.5f;
-// Drops a choice the computer is still showing: a win has dealt a new round.
+// Drops a move still being shown: a win has dealt a new round.
 void Forget_Computer_Choice();

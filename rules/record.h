@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "match.h"
+#include "moves.h"
 
 constexpr int RECORD_VERSION = 1;
 

@@ -1,7 +1,7 @@
 // A round in a few bytes: the round's flow (placing, fighting, passes,
 // stand-offs and the win check) on a compact position. The one written form
 // of the flow: the computer searches it, the arena and the relay play it,
-// match.h plays whole matches on it, and the tests hold the game's match
+// moves.h plays whole matches on it, and the tests hold the game's match
 // screen to it step for step.
 #pragma once
 

@@ -65,7 +65,7 @@ TEST(PlacingAnimation, ShowsThePieceAloneForASecondThenInItsCellThenPassesTheTur
 {
     // The piece at hand position 3 of five (type 1) goes to cell 7.
     const auto records = Animate(Position("s0 t0 t1 . . . . . .", "0 1 2 1 2", "0 1 2 2", 0),
-                                 {false, 3, 7});
+                                 {MOVE_PLACE, 3, 7});
     const int t0 = First_Animated(records);
     ASSERT_GT(t0, 0);
     const int second = FRAMES_PER_SECOND;
@@ -114,7 +114,7 @@ TEST(CaptureAnimation, ShowsOnlyThePiecesInvolvedTakesThenAdvancesThenPassesTheT
 {
     // A combo-1 Solids piece of type 0 in cell 4 takes a combo-2 Stripes piece of type 1 in cell 5.
     const auto records =
-        Animate(Position("t1 t2 s2 s1 s0^1 t1^2 t0 . s2", "0 1", "0 2", 1), {true, 4, 5});
+        Animate(Position("t1 t2 s2 s1 s0^1 t1^2 t0 . s2", "0 1", "0 2", 1), {MOVE_CAPTURE, 4, 5});
     const int t0 = First_Animated(records);
     ASSERT_GT(t0, 0);
     const int second = FRAMES_PER_SECOND;
@@ -160,7 +160,7 @@ TEST(CaptureAnimation, FullComboPieceShowsForAboutASecondBeforeTheWinIsAnnounced
     int first_seen = -1;
     const auto records = Play(options, [&](const Record &r) {
         if (r.frame.index == 0)
-            Press(Keys_For({true, 4, 5}));
+            Press(Keys_For({MOVE_CAPTURE, 4, 5}));
         EXPECT_EQ(r.state.pieces, 12) << "frame " << r.frame.index;
         for (const Seen_Piece &p : r.frame.screen.pieces)
             if (p.combo == 4 && first_seen < 0)

@@ -137,7 +137,7 @@ TEST(MatchFlow, FightBeginsTheFrameAfterTheNinthPieceLandsAndHoldsEveryKeyForThr
         if (stage == RESUMED)
             return hgeTesting::PendingKeys() == 0;
         if (Awaiting_Move())
-            Press(Keys_For({false, 0, 8}));
+            Press(Keys_For({MOVE_PLACE, 0, 8}));
         return false;
     });
 
@@ -193,7 +193,7 @@ TEST(MatchFlow, FullBoardWithoutCaptureEndsInStandOffThatReturnsEveryPiece)
 {
     // Neighbours of different sides share their type: nobody can capture.
     const Options options = Position("s0 s1 s2 t0 t1 t2 s0 s1 .", "2", "0 1 2", SOLIDS);
-    const auto records = Play(options, Script({{false, 0, 8}}, [](const Record &r) {
+    const auto records = Play(options, Script({{MOVE_PLACE, 0, 8}}, [](const Record &r) {
         return Shows(r, "Stand-off!");
     }));
 
@@ -225,7 +225,7 @@ TEST(MatchFlow, StandOffWithEmptyCellsKeepsThePiecesAndTheSideToMove)
 {
     // Stripes' only capture is cell 3 taking cell 0; after it nobody can capture.
     const Options options = Position("s2 t0 t0 t1 t1 t2 s1 s1 s2", "0 0", "2", STRIPES);
-    const auto records = Play(options, Script({{true, 3, 0}, {false, 0, 3}}, [](const Record &r) {
+    const auto records = Play(options, Script({{MOVE_CAPTURE, 3, 0}, {MOVE_PLACE, 0, 3}}, [](const Record &r) {
         return Cell_Token(r.state.board, 3) == "s0" && r.state.transition == 0;
     }));
 
@@ -251,7 +251,7 @@ TEST(MatchFlow, StandOffWithEmptyCellsKeepsThePiecesAndTheSideToMove)
 TEST(MatchFlow, SideWithEmptyHandPassesEveryTimeItsTurnComes)
 {
     const Options options = Position("s0 s1 s2 s0 s1 s2 t0 . .", "", "1 1 2 2 0", SOLIDS);
-    const auto records = Play(options, Script({{false, 0, 7}, {false, 0, 8}}, [](const Record &r) {
+    const auto records = Play(options, Script({{MOVE_PLACE, 0, 7}, {MOVE_PLACE, 0, 8}}, [](const Record &r) {
         return Shows(r, "Fightin' time!");
     }));
 
@@ -314,7 +314,7 @@ TEST_P(WinFlow, FullComboScoresDealsAfreshAndTheNextPlacingStartsOnTheFirstPiece
 {
     // The combo-3 piece in cell 4 takes cell 5; the loser then has no capture.
     const Options options = Mirrored("s0 s2 s1 s2 s0^3 t1 t0 t0 t1", "2", "2 1");
-    const auto records = Play(options, Script({{true, 4, 5}, {false, 0, 6}}, [&](const Record &r) {
+    const auto records = Play(options, Script({{MOVE_CAPTURE, 4, 5}, {MOVE_PLACE, 0, 6}}, [&](const Record &r) {
         return r.state.points[Winner()] == 1 && Cell_Token(r.state.board, 6) != "." &&
                r.state.transition == 0;
     }));
@@ -373,7 +373,7 @@ TEST_P(WinFlow, AllPiecesAfterStandOffScoresAndDealsAfresh)
         game_phase = 1;
         Set_Selection(FIGHTING_CURSORS);
     };
-    const auto records = Play(options, Script({{true, 4, 5}}, [&](const Record &r) {
+    const auto records = Play(options, Script({{MOVE_CAPTURE, 4, 5}}, [&](const Record &r) {
         return r.state.points[Winner()] == 1;
     }));
 
@@ -409,7 +409,7 @@ TEST(MatchFlow, AKeyTakenInTheFrameOfAWinDoesNotCarryIntoTheNewRound)
             Press({HGEK_SPACE});
             *space_pressed = true;
         } else if (!*capture_seen && Awaiting_Move() && r.state.game_phase == 1)
-            Press(Keys_For({true, 4, 5}));
+            Press(Keys_For({MOVE_CAPTURE, 4, 5}));
         return false;
     });
     ASSERT_EQ(records.back().state.points[SOLIDS], 1);
@@ -464,7 +464,7 @@ static bool Idle(const Snapshot &s)
     return s.messages.empty() && s.transition == 0;
 }
 
-static const std::vector<int> PLACE_NINTH = Keys_For({false, 0, 8});
+static const std::vector<int> PLACE_NINTH = Keys_For({MOVE_PLACE, 0, 8});
 static const std::vector<int> CHOOSE_ATTACKER = {HGEK_UP, HGEK_UP, HGEK_RIGHT, HGEK_SPACE};
 
 INSTANTIATE_TEST_SUITE_P(
@@ -487,7 +487,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [](const Snapshot &s) { return Idle(s) && s.game_phase == 1 && s.turn_phase == 1; },
                     {PLACE_NINTH, CHOOSE_ATTACKER}},
         Escape_Case{"AnimatingCapture", [](const Snapshot &s) { return s.transition == 2; },
-                    {PLACE_NINTH, Keys_For({true, 1, 2})}}),
+                    {PLACE_NINTH, Keys_For({MOVE_CAPTURE, 1, 2})}}),
     [](const testing::TestParamInfo<Escape_Case> &info) { return info.param.name; });
 
 TEST(EscapeEndsTheProgram, OnTheTitleAndTheMenuBeforeAnyMatch)

@@ -143,7 +143,7 @@ TEST(AttackKeys, ConfirmedCaptureRecordsAttackerAndTarget)
 {
     const auto records = Play(Fighting(), [](const Record &r) {
         if (r.frame.index == 0)
-            Press(Keys_For({true, 4, 5}));
+            Press(Keys_For({MOVE_CAPTURE, 4, 5}));
         return r.state.transition != 0;
     });
     const Snapshot &s = records.back().state;
@@ -174,7 +174,7 @@ TEST(ComputerTurn, ShowsWhatThenWhereThenPlaysWhileThePersonsKeysWait)
         if (r.state.game_turn == STRIPES && r.frame.index % 2)
             Click_At(r.frame.index % 4 == 1 ? Hand_Point(5) : Cell_Point(0));
         if (r.state.game_turn == SOLIDS && Awaiting_Move())
-            Press(Keys_For({false, 0, 4}));
+            Press(Keys_For({MOVE_PLACE, 0, 4}));
         person_moved = r.state.transition == TRANS_PLACE && r.state.game_turn == SOLIDS;
         return person_moved;
     });

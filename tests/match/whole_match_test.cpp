@@ -22,18 +22,18 @@ namespace {
 // first, that side wins by full combo; the loser then places first in the
 // second, and the same side wins again with all pieces.
 const std::vector<Move> FULL_COMBO_ROUND = {
-    {false, 4, 2}, {false, 4, 4}, {false, 2, 5}, {false, 2, 8}, {false, 0, 7},
-    {false, 1, 0}, {false, 0, 6}, {false, 2, 1}, {false, 0, 3},
-    {true, 4, 7},  {true, 7, 6},  {true, 3, 6},
-    {false, 1, 7}, {false, 1, 4}, {false, 2, 3},
-    {true, 4, 3},  {true, 3, 0},
+    {MOVE_PLACE, 4, 2}, {MOVE_PLACE, 4, 4}, {MOVE_PLACE, 2, 5}, {MOVE_PLACE, 2, 8}, {MOVE_PLACE, 0, 7},
+    {MOVE_PLACE, 1, 0}, {MOVE_PLACE, 0, 6}, {MOVE_PLACE, 2, 1}, {MOVE_PLACE, 0, 3},
+    {MOVE_CAPTURE, 4, 7}, {MOVE_CAPTURE, 7, 6}, {MOVE_CAPTURE, 3, 6},
+    {MOVE_PLACE, 1, 7}, {MOVE_PLACE, 1, 4}, {MOVE_PLACE, 2, 3},
+    {MOVE_CAPTURE, 4, 3}, {MOVE_CAPTURE, 3, 0},
 };
 const std::vector<Move> ALL_PIECES_ROUND = {
-    {false, 3, 5}, {false, 5, 1}, {false, 2, 8}, {false, 0, 3}, {false, 3, 2},
-    {false, 3, 7}, {false, 0, 0}, {false, 1, 4}, {false, 0, 6},
-    {true, 7, 6},  {true, 1, 0},
-    {false, 0, 1}, {false, 3, 7},
-    {true, 4, 1},  {true, 1, 2},  {true, 7, 8},  {true, 8, 5},
+    {MOVE_PLACE, 3, 5}, {MOVE_PLACE, 5, 1}, {MOVE_PLACE, 2, 8}, {MOVE_PLACE, 0, 3}, {MOVE_PLACE, 3, 2},
+    {MOVE_PLACE, 3, 7}, {MOVE_PLACE, 0, 0}, {MOVE_PLACE, 1, 4}, {MOVE_PLACE, 0, 6},
+    {MOVE_CAPTURE, 7, 6}, {MOVE_CAPTURE, 1, 0},
+    {MOVE_PLACE, 0, 1}, {MOVE_PLACE, 3, 7},
+    {MOVE_CAPTURE, 4, 1}, {MOVE_CAPTURE, 1, 2}, {MOVE_CAPTURE, 7, 8}, {MOVE_CAPTURE, 8, 5},
 };
 
 constexpr uint32_t SEED = 20240607;

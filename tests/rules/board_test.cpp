@@ -355,10 +355,8 @@ TEST_F(RulesTest, QuittingMidRoundFreesEveryPieceOnce)
     Reset_Match();
     // Three placings, then a take whose advance never comes.
     for (auto [side, position, cell] : {std::tuple{0, 2, 4}, {1, 0, 5}, {0, 0, 3}}) {
-        const Piece *piece = opponent[side]->Get_Piece(position);
-        board_array[cell] = new Piece(piece->Get_Type(), piece->Get_Owner(), piece->Get_Combo(),
-                                      board_z[cell]);
-        opponent[side]->Delete_Piece(position);
+        game_turn = side;
+        Place_Piece(position, cell);
     }
     game_turn = SOLIDS;
     Capture_Take(5);

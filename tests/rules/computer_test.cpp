@@ -1,15 +1,21 @@
 // The computer side: it takes a win it can see, does not give one away, and
 // over random play always names a legal move of the real board; and the
-// compact rules it searches with follow the real board step for step.
+// rules it searches with, which the relay and the recordings play by,
+// follow the real match step for step.
 #include <algorithm>
+#include <iterator>
+#include <map>
 #include <random>
 #include <set>
+#include <string>
+#include <tuple>
 #include <utility>
 
 #include "computer.h"
 #include "match_play.h"
+#include "message.h"
 #include "rules_fixture.h"
-#include "soak_watch.h"
+#include "turns.h"
 
 // A failing comparison shows the position cell by cell and hand by hand.
 void PrintTo(const Round_State &state, std::ostream *out)
@@ -28,8 +34,6 @@ void PrintTo(const Round_State &state, std::ostream *out)
 
 namespace {
 
-using Move_Set = std::set<std::pair<int, int>>;
-
 class ComputerTest : public RulesTest {
 protected:
     void SetUp() override
@@ -38,116 +42,6 @@ protected:
         hgeTesting::SetSeed(5);
         New_Players();
         computer_level = LEVEL_HARD;
-    }
-
-    // The tests' own reading of the capture rule, for the side to move.
-    static bool Real_Capture(int attacker, int target)
-    {
-        return soak::Capturable(attacker, target, game_turn);
-    }
-
-    static bool Real_Legal(Computer_Choice choice)
-    {
-        if (game_phase != 0)
-            return Real_Capture(choice.from, choice.to);
-        return choice.from >= 0 && choice.from < opponent[game_turn]->Get_HandSize() &&
-               choice.to >= 0 && choice.to < BOARD_CELLS && !board_array[choice.to];
-    }
-
-    // Every move the real board allows the side to move, as hand kind (placing) or cell, and cell.
-    static Move_Set Real_Moves()
-    {
-        Move_Set moves;
-        for (int from = 0; from < BOARD_CELLS; ++from)
-            for (int to = 0; to < BOARD_CELLS; ++to)
-                if (game_phase != 0 && Real_Capture(from, to))
-                    moves.insert({from, to});
-        for (int i = 0; game_phase == 0 && i < opponent[game_turn]->Get_HandSize(); ++i)
-            for (int to = 0; to < BOARD_CELLS; ++to)
-                if (!board_array[to])
-                    moves.insert({Kind_In_Hand(i), to});
-        return moves;
-    }
-
-    static int Kind_In_Hand(int position)
-    {
-        const Piece *piece = opponent[game_turn]->Get_Piece(position);
-        return Hand_Kind(piece->Get_Type(), piece->Get_Combo());
-    }
-
-    // The same move on the compact position: a placing names the kind of
-    // the hand piece.
-    static Round_Move Compact_Move(Computer_Choice choice)
-    {
-        const int from = game_phase == 0 ? Kind_In_Hand(choice.from) : choice.from;
-        return {static_cast<int8_t>(from), static_cast<int8_t>(choice.to)};
-    }
-
-    static Move_Set Compact_Moves(const Round_State &state)
-    {
-        Round_Move moves[ROUND_MAX_MOVES];
-        const int count = Round_Moves(state, moves);
-        Move_Set set;
-        for (int i = 0; i < count; ++i)
-            set.insert({moves[i].from, moves[i].to});
-        return set;
-    }
-
-    // A move as the match carries it out: the placing or the two steps of
-    // the capture, then the turn passes.
-    static void Real_Play(Computer_Choice choice)
-    {
-        if (game_phase == 0) {
-            const Piece *piece = opponent[game_turn]->Get_Piece(choice.from);
-            board_array[choice.to] = new Piece(piece->Get_Type(), piece->Get_Owner(),
-                                               piece->Get_Combo(), board_z[choice.to]);
-            opponent[game_turn]->Delete_Piece(choice.from);
-        } else {
-            Capture_Take(choice.to);
-            Capture_Advance(choice.from, choice.to);
-        }
-        Switch_Turn();
-    }
-
-    struct Win {
-        int side = -1;
-        int kind = 0;
-    };
-
-    // The match's round logic between two moves, logic frame by logic frame:
-    // one step of placing or fighting, then the winner check of Solids and
-    // Stripes. Stops where the side to move must choose, or at a win.
-    static Win Real_Flow()
-    {
-        for (;;) {
-            bool stepped = true;
-            if (game_phase == 0) {
-                if (Check_Full())
-                    game_phase = 1;
-                else if (opponent[game_turn]->Get_HandSize() == 0)
-                    Switch_Turn();
-                else
-                    stepped = false;
-            } else if (!Check_Attack(SOLIDS) && !Check_Attack(STRIPES)) {
-                if (Check_Full()) {
-                    Return_Pieces();
-                    Switch_Turn();
-                }
-                game_phase = 0;
-            } else if (!Check_Attack(game_turn)) {
-                Switch_Turn();
-            } else {
-                stepped = false;
-            }
-            Win win;
-            for (int side = SOLIDS; side < SIDES; ++side) {
-                const int kind = Check_Winner(side);
-                if (kind != 0 && win.side < 0)
-                    win = {side, kind};
-            }
-            if (win.side >= 0 || !stepped)
-                return win;
-        }
     }
 };
 
@@ -164,7 +58,7 @@ TEST_F(ComputerTest, TakesAWinningCaptureAtEveryLevel)
         computer_level = level;
         // Easy moves at random more often than not: ask it many times.
         for (int ask = 0; ask < 20; ++ask) {
-            const Computer_Choice choice = Computer_Move(SOLIDS);
+            const Move choice = Computer_Move(SOLIDS);
             EXPECT_EQ(std::make_pair(choice.from, choice.to), std::make_pair(8, 5))
                 << "level " << level;
         }
@@ -184,69 +78,109 @@ TEST_F(ComputerTest, MediumAndHardDoNotPlaceWhereTheOtherSideWinsAtOnce)
     for (int level : {LEVEL_MEDIUM, LEVEL_HARD}) {
         computer_level = level;
         for (int ask = 0; ask < 5; ++ask) {
-            const Computer_Choice choice = Computer_Move(SOLIDS);
+            const Move choice = Computer_Move(SOLIDS);
             EXPECT_EQ(std::make_pair(choice.from, choice.to), std::make_pair(1, 8))
                 << "level " << level;
         }
     }
 }
 
-// Random rounds played on the real board. Before every move the compact
-// position must offer exactly the real moves, and the computer (every level)
-// must name one of them without touching the game; after it, the compact
-// rules must reach the same position, or the same win, as the real flow.
-TEST_F(ComputerTest, ChoosesRealMovesAndFollowsTheRealRulesOverRandomRounds)
+// What two positions must share: the board, both hands in their order, the
+// points, the side to move and the phase.
+static bool Same_Position(const Match_State &a, const Match_State &b)
 {
+    return a.round == b.round && a.order == b.order && a.points[SOLIDS] == b.points[SOLIDS] &&
+           a.points[STRIPES] == b.points[STRIPES];
+}
+
+using Move_Set = std::set<std::tuple<int, int, int>>;
+
+static Move_Set Rules_Moves(const Match_State &match)
+{
+    Move moves[MATCH_MAX_MOVES];
+    const int count = Match_Moves(match, moves);
+    Move_Set set;
+    for (int i = 0; i < count; ++i)
+        set.insert({moves[i].kind, moves[i].from, moves[i].to});
+    return set;
+}
+
+// Every move of either kind that the match's own board allows now.
+static Move_Set Board_Moves()
+{
+    Move_Set set;
+    for (Move_Kind kind : {MOVE_PLACE, MOVE_CAPTURE})
+        for (int from = -1; from <= MATCH_PIECES; ++from)
+            for (int to = -1; to <= BOARD_CELLS; ++to)
+                if (Move_Allowed({kind, from, to}))
+                    set.insert({kind, from, to});
+    return set;
+}
+
+// Random rounds of the real match, frame by frame through its own flow and
+// win check, every move played through the one entry that keys, the pointer
+// and the computer use, and beside it through the rules. At every turn both
+// must offer the same moves and hold the same position, points and side to
+// move (so the same passes, stand-offs, wins and next first sides); the
+// computer, at every level, names one of those moves and changes nothing.
+TEST(RulesAgainstTheMatch, SameMovesAndPositionsOverRandomRounds)
+{
+    constexpr int ROUNDS = 60;
+    constexpr int MAX_MOVES = 4000;
     std::mt19937 random(2024);
-    Reset_Match();
-    game_turn = SOLIDS;
-    int wins[3] = {0, 0, 0}, returns = 0, decisions = 0;
-    for (int round = 0; round < 60; ++round) {
-        Win win;
-        for (int move = 0; move < 500 && win.side < 0; ++move, ++decisions) {
-            const Round_State before = Round_From_Game(game_turn);
-            ASSERT_EQ(before.turn, game_turn);
-            ASSERT_EQ(before.phase, game_phase);
-            const Move_Set real_moves = Real_Moves();
-            ASSERT_FALSE(real_moves.empty());
-            ASSERT_EQ(Compact_Moves(before), real_moves) << "round " << round << ", move " << move;
-
-            computer_level = decisions % 8 == 0   ? LEVEL_HARD
-                             : decisions % 8 == 4 ? LEVEL_MEDIUM
-                                                  : LEVEL_EASY;
-            const std::vector<Kind> hand = Hand(game_turn);
-            const Computer_Choice choice = Computer_Move(game_turn);
-            EXPECT_TRUE(Real_Legal(choice)) << "level " << computer_level << " chose "
-                                            << choice.from << " to " << choice.to;
-            EXPECT_EQ(Round_From_Game(game_turn), before);
-            EXPECT_EQ(Hand(game_turn), hand);
-
-            // The next move at random, by hand position as a player picks it.
-            std::vector<Computer_Choice> choices;
-            for (int from = 0; from < MATCH_PIECES; ++from)
-                for (int to = 0; to < BOARD_CELLS; ++to)
-                    if (Real_Legal({from, to}))
-                        choices.push_back({from, to});
-            const Computer_Choice pick = choices[random() % choices.size()];
-            Round_State compact = before;
-            Round_Play(compact, Compact_Move(pick));
-            Real_Play(pick);
-            const bool filled = Check_Full();
-            win = Real_Flow();
-            returns += filled && win.side < 0 && Pieces_On_Board() == 0;
-            ASSERT_EQ(compact.winner, win.side) << "round " << round << ", move " << move;
-            if (win.side >= 0)
-                EXPECT_EQ(compact.win_kind, win.kind);
-            else
-                ASSERT_EQ(compact, Round_From_Game(game_turn)) << "round " << round << ", move " << move;
+    Match_State rules = Match_Start(SOLIDS);
+    int moves = 0, winner_begins = 0;
+    std::map<std::string, int> announced;
+    bool bag_was_empty = true;
+    match_test::Options options;
+    options.first_side = SOLIDS;
+    // A second a frame: one step of a move, or one second of a message.
+    options.step = 1.0f;
+    options.max_seconds = 100000;
+    match_test::Run_Match(options, [&](const match_test::Frame &) {
+        if (bag_was_empty)
+            for (const Message *message : message_bag)
+                ++announced[message->Get_Text()];
+        bag_was_empty = message_bag.empty();
+        if (!match_test::Awaiting_Move())
+            return false;
+        const Match_State game = Game_Position();
+        if (!Same_Position(game, rules)) {
+            ADD_FAILURE() << "after move " << moves << " the match and the rules differ: "
+                          << testing::PrintToString(game.round) << " against "
+                          << testing::PrintToString(rules.round);
+            return true;
         }
-        ASSERT_GE(win.side, 0) << "round " << round << " never ended";
-        ++wins[win.kind];
-    }
-    // The rounds went through every kind of ending the rules have.
-    EXPECT_GT(wins[1], 0);
-    EXPECT_GT(wins[2], 0);
-    EXPECT_GT(returns, 0);
+        const Move_Set allowed = Rules_Moves(rules);
+        if (Board_Moves() != allowed) {
+            ADD_FAILURE() << "after move " << moves << " they allow different moves";
+            return true;
+        }
+        if (moves % 4 == 0) {
+            computer_level = moves % 12 == 0 ? LEVEL_HARD : moves % 12 == 4 ? LEVEL_MEDIUM : LEVEL_EASY;
+            const Move choice = Computer_Move(game_turn);
+            EXPECT_TRUE(allowed.count({choice.kind, choice.from, choice.to}))
+                << "level " << computer_level << " chose " << choice.from << " to " << choice.to;
+            EXPECT_TRUE(Same_Position(Game_Position(), game)) << "the computer changed the game";
+        }
+        auto pick = allowed.begin();
+        std::advance(pick, random() % allowed.size());
+        const Move move{static_cast<Move_Kind>(std::get<0>(*pick)), std::get<1>(*pick),
+                        std::get<2>(*pick)};
+        EXPECT_TRUE(Play_Move(move));
+        EXPECT_EQ(Match_Play(rules, move), MOVE_LEGAL);
+        winner_begins += rules.last_winner != NO_WINNER && rules.round.turn == rules.last_winner;
+        ++moves;
+        return rules.rounds_won >= ROUNDS || moves >= MAX_MOVES;
+    });
+    EXPECT_EQ(rules.rounds_won, ROUNDS) << "in " << moves << " moves";
+    // The rounds went through every turn of the flow the rules have.
+    for (const char *text : {"Fightin' time!", "Stand-off!", "Player can't attack.",
+                             "Player has nothing left!"})
+        EXPECT_GT(announced[text], 0) << text;
+    EXPECT_GT(announced["Solids with full combo!"] + announced["Stripes with full combo!"], 0);
+    EXPECT_GT(announced["Solids with all pieces!"] + announced["Stripes with all pieces!"], 0);
+    EXPECT_GT(winner_begins, 0) << "no round where the winner began the next";
 }
 
 // A cycle of stand-offs can bring a round back where it was. Told that

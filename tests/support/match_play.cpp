@@ -212,7 +212,7 @@ static void Walk(std::vector<int> &keys, int from, int to)
 std::vector<int> Keys_For(const Move &move)
 {
     std::vector<int> keys;
-    if (move.capture) {
+    if (move.kind == MOVE_CAPTURE) {
         Walk(keys, FIGHTING_CURSORS[0], move.from);
         keys.push_back(HGEK_SPACE);
         Walk(keys, move.from, move.to);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "hge_testing.h"
+#include "moves.h"
 
 namespace match_test {
 
@@ -127,12 +128,7 @@ std::string Hand_Text(int side);
 void Set_Position(const std::string &board, const std::string &solids_hand,
                   const std::string &stripes_hand);
 
-// A move as the keyboard plays it from the cursors every turn starts with.
-struct Move {
-    bool capture;
-    int from;  // hand position, or capturing cell
-    int to;    // cell placed into, or cell captured
-};
+// The keys that play a move from the cursors every turn starts with.
 std::vector<int> Keys_For(const Move &move);
 // True when the next frame hands its key to a keyboard handler at the first
 // step of a turn, with no key still waiting and no win about to deal afresh.

@@ -1,4 +1,4 @@
-#include "match.h"
+#include "moves.h"
 
 #include <cstddef>
 
@@ -90,7 +90,8 @@ static void Leave_Hand(Hand_Order &order, int side, int position)
 {
     for (int i = position + 1; i < order.size[side]; ++i)
         order.kind[side][i - 1] = order.kind[side][i];
-    --order.size[side];
+    // Past the end the order holds nothing, so that equal hands compare equal.
+    order.kind[side][--order.size[side]] = 0;
 }
 
 // A won round scores its point and the next one is dealt at once.
