@@ -48,7 +48,7 @@ void SetUpFighting()
 {
     Erase_Board(NO_CELL);
     for (const PiecePlace &p : CAPTURE_BOARD)
-        board_array[p.cell] = new Piece(p.type, p.owner, p.combo, board_z[p.cell]);
+        Put_Piece(p.cell, p.type, p.owner, p.combo);
     opponent[SOLIDS]->Delete_Hand();
     for (int type : CAPTURE_HAND_SOLIDS)
         opponent[SOLIDS]->Add_Piece(type, SOLIDS, 0);

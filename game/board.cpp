@@ -206,14 +206,19 @@ void Switch_Turn()
     game_turn = game_turn == SOLIDS ? STRIPES : SOLIDS;
 }
 
+void Put_Piece(int cell, int type, int owner, int combo)
+{
+    if (Is_Cell(cell) && !board_array[cell])
+        board_array[cell] = new Piece(type, owner, combo, board_z[cell]);
+}
+
 void Place_Piece(int hand_position, int cell)
 {
     Player *side = opponent[game_turn];
     const Piece *piece = side->Get_Piece(hand_position);
     if (!piece || !Is_Cell(cell) || board_array[cell])
         return;
-    board_array[cell] =
-        new Piece(piece->Get_Type(), piece->Get_Owner(), piece->Get_Combo(), board_z[cell]);
+    Put_Piece(cell, piece->Get_Type(), piece->Get_Owner(), piece->Get_Combo());
     side->Delete_Piece(hand_position);
 }
 
@@ -233,8 +238,7 @@ void Capture_Advance(int attacker, int target)
         !board_array[attacker] || board_array[target])
         return;
     const Piece *capturer = board_array[attacker];
-    board_array[target] = new Piece(capturer->Get_Type(), game_turn, capturer->Get_Combo() + 1,
-                                    board_z[target]);
+    Put_Piece(target, capturer->Get_Type(), game_turn, capturer->Get_Combo() + 1);
     Erase_Board(attacker);
 }
 
@@ -315,8 +319,7 @@ void Set_Game_Position(const Match_State &match)
     for (int cell = 0; cell < BOARD_CELLS; ++cell) {
         const int code = round.cell[cell];
         if (code != EMPTY_CELL)
-            board_array[cell] = new Piece(PARTS.type[code], PARTS.owner[code], PARTS.combo[code],
-                                          board_z[cell]);
+            Put_Piece(cell, PARTS.type[code], PARTS.owner[code], PARTS.combo[code]);
     }
     for (int side = 0; side < SIDES; ++side) {
         Player *player = opponent[side];

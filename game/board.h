@@ -53,6 +53,10 @@ void Erase_Board(int cell);
 // Gives the turn to the other side, at its first step.
 void Switch_Turn();
 
+// Builds a piece into an empty cell at the cell's depth; a taken cell or
+// anything outside 0 to 8 changes nothing. Every piece that comes onto the
+// board comes through here: a placing, a capture's advance, a position set.
+void Put_Piece(int cell, int type, int owner, int combo);
 // A placing by the side to move, which the placing animation performs: the
 // hand piece is rebuilt in the cell at the cell's depth and leaves the hand.
 // Does nothing unless the hand has that piece and the cell is empty.

@@ -28,7 +28,7 @@ constexpr int EASY_RANDOM_PERCENT = 60;
 // The position after one move, as the side that made it sees it.
 static int Score_After(const Round_State &child, int side)
 {
-    if (child.winner >= 0)
+    if (child.winner != NO_WINNER)
         return child.winner == side ? WIN_SCORE : -WIN_SCORE;
     const int score = Evaluate(child);
     return child.turn == side ? score : -score;
@@ -109,7 +109,7 @@ Round_Move Computer_Think(const Round_State &state, int level, const Computer_Ra
     if (move.from >= 0) {
         Round_State next = state;
         Round_Play(next, move);
-        if (next.winner < 0 && Combo_Total(next) == progress)
+        if (next.winner == NO_WINNER && Combo_Total(next) == progress)
             Note(memory, Round_Hash(next));
     }
     return move;

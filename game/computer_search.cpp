@@ -223,7 +223,7 @@ void Search::Score_Moves(const Round_State &state, const Round_Move *moves, int 
     for (int i = 0; i < count; ++i) {
         const Round_Move move = moves[i];
         const int guess =
-            state.phase != 0 ? Capture_Order(state, move) : Placing_Order(state, move);
+            state.phase != PHASE_PLACING ? Capture_Order(state, move) : Placing_Order(state, move);
         const int known = guess >= ORDER_WINNING_CAPTURE ? 0 : History(state.phase, move);
         keys[i] = move == first ? ORDER_TABLE_MOVE : guess + known;
     }
@@ -281,7 +281,7 @@ bool Search::Table_Answers(const Tt_Entry &entry, uint64_t key, int depth, int a
 
 int Search::Node(const Round_State &state, int depth, int alpha, int beta, int ply)
 {
-    if (state.winner >= 0)
+    if (state.winner != NO_WINNER)
         return state.winner == state.turn ? WIN_SCORE - ply : -(WIN_SCORE - ply);
     if (Counted_Out())
         return 0;
@@ -289,7 +289,7 @@ int Search::Node(const Round_State &state, int depth, int alpha, int beta, int p
     if (Repeated(key, ply))
         return state.turn == root_side ? -REPEAT_CONTEMPT : REPEAT_CONTEMPT;
     // Fights are searched to their end; placings stop at the depth.
-    if ((depth <= 0 && state.phase == 0) || ply >= MAX_PLY) {
+    if ((depth <= 0 && state.phase == PHASE_PLACING) || ply >= MAX_PLY) {
         depth_cut = true;
         return Evaluate(state);
     }

@@ -178,7 +178,7 @@ struct Search {
     int Order_Score(const Round_State &state, Round_Move move) const
     {
         const int side = state.turn;
-        if (state.phase != 0) {
+        if (state.phase != PHASE_PLACING) {
             const int attacker = state.cell[move.from];
             const int prey = state.cell[move.to];
             if (PARTS.combo[attacker] == FULL_COMBO - 1)
@@ -239,7 +239,7 @@ struct Search {
 
     int Node(const Round_State &state, int depth, int alpha, int beta, int ply)
     {
-        if (state.winner >= 0)
+        if (state.winner != NO_WINNER)
             return state.winner == state.turn ? WIN_SCORE - ply : -(WIN_SCORE - ply);
         if ((++nodes & 1023) == 0 && Out_Of_Budget())
             stopped = true;
@@ -249,7 +249,7 @@ struct Search {
         if (Repeated(key, ply))
             return state.turn == root_side ? -REPEAT_CONTEMPT : REPEAT_CONTEMPT;
         // Fights are searched to their end; placings stop at the depth.
-        if ((depth <= 0 && state.phase == 0) || ply >= MAX_PLY) {
+        if ((depth <= 0 && state.phase == PHASE_PLACING) || ply >= MAX_PLY) {
             depth_cut = true;
             return Evaluate(state);
         }
@@ -446,7 +446,7 @@ Round_Move Think(const Round_State &state, const Computer_Random &random, Comput
     if (move.from >= 0) {
         Round_State next = state;
         Round_Play(next, move);
-        if (next.winner < 0 && Combo_Total(next) == progress)
+        if (next.winner == NO_WINNER && Combo_Total(next) == progress)
             Note(memory, Round_Hash(next));
     }
     return move;

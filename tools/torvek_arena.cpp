@@ -89,7 +89,7 @@ static Round_Move Pick_Random(const Round_State &state, const Computer_Random &r
 
 static Round_Move Pick_Greedy(const Round_State &state, const Computer_Random &random)
 {
-    if (state.phase == 0)
+    if (state.phase == PHASE_PLACING)
         return Pick_Random(state, random);
     Round_Move moves[ROUND_MAX_MOVES];
     const int count = Round_Moves(state, moves);
@@ -139,7 +139,7 @@ static Round_Move Pick(Player_Record &player, const Round_State &state, Arena_Ra
 // Whether the side to move after `state` is not `side` and has a winning move.
 static bool Other_Side_Wins_At_Once(const Round_State &state, int side)
 {
-    if (state.winner >= 0 || state.turn == side)
+    if (state.winner != NO_WINNER || state.turn == side)
         return false;
     Round_Move moves[ROUND_MAX_MOVES];
     const int count = Round_Moves(state, moves);
@@ -175,7 +175,7 @@ static void Play_Opening(Round_State &state, int placings, uint64_t seed)
 {
     Arena_Random generator(seed);
     const Computer_Random random = [&generator](int min, int max) { return generator(min, max); };
-    for (int i = 0; i < placings && state.winner < 0 && state.phase == 0; ++i)
+    for (int i = 0; i < placings && state.winner == NO_WINNER && state.phase == PHASE_PLACING; ++i)
         Round_Play(state, Pick_Random(state, random));
 }
 
@@ -186,14 +186,14 @@ static int Play_Round(Player_Record (&players)[2], int a_side, int first, Arena_
     Round_Settle(state);
     Play_Opening(state, opening.placings, opening.seed);
     Computer_Memory memories[SIDES];
-    for (int moves = 0; moves < MAX_MOVES && state.winner < 0; ++moves) {
+    for (int moves = 0; moves < MAX_MOVES && state.winner == NO_WINNER; ++moves) {
         const int side = state.turn;
         const int player = side == a_side ? 0 : 1;
         const Round_Move move = Pick(players[player], state, generator, memories[side]);
         players[player].wins_handed_over += Hands_Over_A_Win(state, move);
         Round_Play(state, move);
     }
-    if (state.winner < 0)
+    if (state.winner == NO_WINNER)
         return -1;
     return state.winner == a_side ? 0 : 1;
 }

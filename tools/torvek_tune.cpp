@@ -57,7 +57,7 @@ constexpr int FIRST_SAMPLED_MOVE = 4;
 int Play_Out(Round_State state, const Computer_Random &random)
 {
     Computer_Memory memories[SIDES];
-    for (int moves = 0; moves < MAX_MOVES && state.winner < 0; ++moves)
+    for (int moves = 0; moves < MAX_MOVES && state.winner == NO_WINNER; ++moves)
         Round_Play(state, Computer_Think(state, LEVEL_HARD, random, memories[state.turn]));
     return state.winner;
 }
@@ -68,10 +68,10 @@ void Sample_Round(int first, Tune_Random &generator, std::vector<Sample> &sample
     Round_State state = Round_Deal(first);
     Round_Settle(state);
     Computer_Memory memories[SIDES];
-    for (int moves = 0; moves < MAX_MOVES && state.winner < 0; ++moves) {
+    for (int moves = 0; moves < MAX_MOVES && state.winner == NO_WINNER; ++moves) {
         Round_Move choices[ROUND_MAX_MOVES];
         const int count = Round_Moves(state, choices);
-        if (count > 1 && state.phase == 0 && moves >= FIRST_SAMPLED_MOVE && random(0, 3) == 0) {
+        if (count > 1 && state.phase == PHASE_PLACING && moves >= FIRST_SAMPLED_MOVE && random(0, 3) == 0) {
             const int winner = Play_Out(state, random);
             if (winner >= 0)
                 samples.push_back({state, winner == state.turn});

@@ -471,10 +471,10 @@ INSTANTIATE_TEST_SUITE_P(
     EveryState, EscapeEnds,
     testing::Values(
         Escape_Case{"PlacingChoosingPiece",
-                    [](const Snapshot &s) { return Idle(s) && s.game_phase == 0 && s.turn_phase == 0; },
+                    [](const Snapshot &s) { return Idle(s) && s.game_phase == PHASE_PLACING && s.turn_phase == 0; },
                     {}},
         Escape_Case{"PlacingChoosingCell",
-                    [](const Snapshot &s) { return Idle(s) && s.game_phase == 0 && s.turn_phase == 1; },
+                    [](const Snapshot &s) { return Idle(s) && s.game_phase == PHASE_PLACING && s.turn_phase == 1; },
                     {{HGEK_SPACE}}},
         Escape_Case{"AnimatingPlacing", [](const Snapshot &s) { return s.transition == 1; },
                     {PLACE_NINTH}},

@@ -75,7 +75,7 @@ Match_Result Play_Whole_Match()
         if (r.state.points[0] + r.state.points[1] == 2)
             return true;
         if (result.moves_played < moves.size() && Awaiting_Move()) {
-            const int *start = game_phase == 0 ? PLACING_CURSORS : FIGHTING_CURSORS;
+            const int *start = game_phase == PHASE_PLACING ? PLACING_CURSORS : FIGHTING_CURSORS;
             if (selection[0] != start[0] || selection[1] != start[1])
                 ++result.wrong_cursors;
             Press(Keys_For(moves[result.moves_played++]));

@@ -84,7 +84,7 @@ void RulesTest::New_Players()
 void RulesTest::Put(int cell, int type, int owner, int combo)
 {
     ASSERT_EQ(board_array[cell], nullptr) << "cell " << cell << " is taken";
-    board_array[cell] = new Piece(type, owner, combo, board_z[cell]);
+    Put_Piece(cell, type, owner, combo);
 }
 
 void RulesTest::Give(int side, const std::vector<int> &types, int combo)

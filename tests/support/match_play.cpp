@@ -195,7 +195,7 @@ void Set_Position(const std::string &board, const std::string &solids_hand,
         if (cells[cell] == ".")
             continue;
         const Token t = Parse_Token(cells[cell], SOLIDS);
-        board_array[cell] = new Piece(t.type, t.owner, t.combo, board_z[cell]);
+        Put_Piece(cell, t.type, t.owner, t.combo);
     }
     Deal_Hand(SOLIDS, solids_hand);
     Deal_Hand(STRIPES, stripes_hand);
@@ -232,7 +232,7 @@ bool Awaiting_Move()
     if (hgeTesting::PendingKeys() != 0 || !message_bag.empty() || transition != TRANS_NONE ||
         turn_phase != CHOOSING_WHAT || soak::Win_Shown(SOLIDS) || soak::Win_Shown(STRIPES))
         return false;
-    if (game_phase == 0)
+    if (game_phase == PHASE_PLACING)
         return !Check_Full() && opponent[game_turn]->Get_HandSize() > 0;
     return Check_Attack(game_turn);
 }

@@ -136,7 +136,7 @@ std::string Match_Watch::After_Frame()
     previous.win_kind = 0;
     for (int side = SOLIDS; side < SIDES; ++side) {
         previous.points[side] = opponent[side]->Get_Points();
-        if (const int kind = Win_Shown(side); kind != 0 && previous.winner < 0) {
+        if (const int kind = Win_Shown(side); kind != 0 && previous.winner == NO_WINNER) {
             previous.winner = side;
             previous.win_kind = kind;
         }
@@ -242,7 +242,7 @@ std::string Match_Watch::Check_State()
     std::ostringstream problem;
     if (game_turn != SOLIDS && game_turn != STRIPES)
         problem << "game_turn " << game_turn;
-    else if (game_phase != 0 && game_phase != 1)
+    else if (game_phase != PHASE_PLACING && game_phase != 1)
         problem << "game_phase " << game_phase;
     else if (turn_phase != 0 && turn_phase != 1)
         problem << "turn_phase " << turn_phase;
@@ -260,7 +260,7 @@ std::string Match_Watch::Check_State()
 std::string Match_Watch::Check_Cursors()
 {
     std::ostringstream problem;
-    if (game_phase == 0) {
+    if (game_phase == PHASE_PLACING) {
         const int hand = opponent[game_turn]->Get_HandSize();
         if (!Is_Cell(selection[1]))
             problem << "placing with cell cursor " << selection[1];
@@ -319,7 +319,7 @@ std::string Match_Watch::Check_New_Move()
     if (transition == TRANS_PLACE) {
         ++tally.placings;
         const int hand = opponent[game_turn]->Get_HandSize();
-        if (game_phase != 0)
+        if (game_phase != PHASE_PLACING)
             problem << "a placing started while fighting";
         else if (from < 0 || from >= hand)
             problem << "placing hand position " << from << " of a hand of " << hand;
@@ -354,7 +354,7 @@ std::string Match_Watch::Check_Scores()
             risen = side;
     }
     if (risen < 0) {
-        if (previous.logic_next && previous.winner >= 0)
+        if (previous.logic_next && previous.winner != NO_WINNER)
             return std::string("the rules ran without scoring the win the board shows: ") +
                    WIN_TEXTS[previous.winner][previous.win_kind];
         return "";
@@ -364,7 +364,7 @@ std::string Match_Watch::Check_Scores()
     const char *text = WIN_TEXTS[risen][previous.win_kind];
     if (!Bag_Holds(text))
         return std::string("a win was scored without announcing \"") + text + "\"";
-    if (!Freshly_Dealt() || game_phase != 0)
+    if (!Freshly_Dealt() || game_phase != PHASE_PLACING)
         return "a win did not deal a fresh round";
     if (previous.win_kind == 1)
         ++tally.full_combo_wins;
@@ -489,7 +489,7 @@ int Aimed_Key()
 {
     if (transition != TRANS_NONE || !message_bag.empty())
         return 0;
-    if (game_phase == 0) {
+    if (game_phase == PHASE_PLACING) {
         const int cell = selection[1];
         if (turn_phase == 0 || (Is_Cell(cell) && !board_array[cell]))
             return HGEK_SPACE;
