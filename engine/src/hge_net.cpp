@@ -152,8 +152,9 @@ static void TakeEvent(NetEvent &event)
 
 void ReadNetwork()
 {
+    // Also after a close: the close itself goes on in the platform's Read.
     const NetPlatform *network = Network();
-    if (!network || !Connected())
+    if (!network)
         return;
     std::vector<NetEvent> events;
     network->Read(events);

@@ -25,8 +25,11 @@
 #include <uriparser/Uri.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <deque>
+#include <fstream>
 #include <memory>
 
 #include "hge.h"
@@ -130,13 +133,13 @@ static bool ReadAddress(const std::string &url, Address &address, std::string *w
     UriUriA uri;
     const char *error_at = nullptr;
     if (uriParseSingleUriA(&uri, url.c_str(), &error_at) != URI_SUCCESS) {
-        *why = "the address cannot be read: " + url;
+        *why = "the address \"" + url + "\" cannot be read";
         return false;
     }
     const std::string fault = AddressParts(uri, address);
     uriFreeUriMembersA(&uri);
     if (!fault.empty())
-        *why = "the address " + url + " " + fault;
+        *why = "the address \"" + url + "\" " + fault;
     return fault.empty();
 }
 
@@ -174,6 +177,19 @@ static std::string Lost(const error_code &error)
     if (error == beast::error::timeout)
         return "the connection was lost: the relay stopped answering";
     return "the connection was lost";
+}
+
+// Adds the authorities in a PEM file to those `tls` trusts; "" when it
+// could, else the words.
+static std::string LoadAuthorities(ssl::context &tls, const std::string &file)
+{
+    if (!std::ifstream(file))
+        return "the certificates in " + file + " cannot be read: " + std::strerror(errno);
+    error_code error;
+    tls.load_verify_file(file, error);
+    if (error)
+        return "the file " + file + " holds no certificate in PEM form";
+    return "";
 }
 
 // ---------------------------------------------------------------- a connection
@@ -261,15 +277,10 @@ private:
     {
         error_code error;
         tls.set_default_verify_paths(error);
-        if (!ca_file.empty())
-            tls.load_verify_file(ca_file, error);
-        if (error) {
-            Fail("the certificates in " + ca_file + " cannot be read: " + error.message());
-            return false;
-        }
-        tls.set_verify_mode(ssl::verify_peer);
-        SSL_CTX_set_min_proto_version(tls.native_handle(), TLS1_2_VERSION);
-        return true;
+        const std::string fault = ca_file.empty() ? "" : LoadAuthorities(tls, ca_file);
+        if (!fault.empty())
+            Fail(fault);
+        return fault.empty();
     }
 
     void Resolved(const error_code &error, const tcp::resolver::results_type &found)
@@ -288,7 +299,7 @@ private:
         if (error)
             return Fail(Unreachable(error));
         if constexpr (SECURE) {
-            CheckTheRelaysName();
+            CheckTheRelaysCertificate();
             ws.next_layer().async_handshake(ssl::stream_base::client,
                                             [self = this->shared_from_this()](error_code error) {
                                                 self->Secured(error);
@@ -298,11 +309,14 @@ private:
         }
     }
 
-    // The name (sent for the server to choose its certificate by) or the IP
-    // address that the certificate must be for.
-    void CheckTheRelaysName()
+    // The connection's own settings: it took its context's when it was made.
+    // The certificate must be for the name (also sent for the server to
+    // choose its certificate by) or the IP address.
+    void CheckTheRelaysCertificate()
     {
+        ws.next_layer().set_verify_mode(ssl::verify_peer);
         SSL *handle = ws.next_layer().native_handle();
+        SSL_set_min_proto_version(handle, TLS1_2_VERSION);
         if (address.host_is_ip) {
             X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(handle), address.host.c_str());
             return;
@@ -492,11 +506,8 @@ static void Stop()
 static bool CanTrust(const std::string &file, std::string *why)
 {
     ssl::context tls(ssl::context::tls_client);
-    error_code error;
-    tls.load_verify_file(file, error);
-    if (error)
-        *why = "the certificates in " + file + " cannot be read: " + error.message();
-    return !error;
+    *why = LoadAuthorities(tls, file);
+    return why->empty();
 }
 
 static const NetPlatform asio_network = {
