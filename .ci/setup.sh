@@ -3,12 +3,17 @@
 # sanitizer build in build-asan/, the bounded fuzz runs and the Debian
 # package with its checks. Sourced, not run.
 
-TORVEK_PACKAGES=(cmake g++ pkg-config libsdl2-dev libsdl2-image-dev libgtest-dev libbenchmark-dev)
+# The engine's WebSocket client: Boost.Beast (libboost-dev), OpenSSL for
+# wss:// and uriparser for its addresses.
+TORVEK_PACKAGES=(cmake g++ pkg-config libsdl2-dev libsdl2-image-dev libgtest-dev libbenchmark-dev
+    libboost-dev libssl-dev liburiparser-dev)
 # Only test.sh needs these: the package's dependencies are read with
-# dpkg-shlibdeps (dpkg-dev), the validators check what it installs, and the
+# dpkg-shlibdeps (dpkg-dev), the validators check what it installs, the
 # desktop test plays the program with the mouse in an X server of its own
-# (xvfb, xdotool).
-TORVEK_TEST_PACKAGES=(dpkg-dev appstream desktop-file-utils lintian man-db xvfb xdotool)
+# (xvfb, xdotool), and the network tests talk to a WebSocket server of
+# Python's websockets with certificates made by openssl.
+TORVEK_TEST_PACKAGES=(dpkg-dev appstream desktop-file-utils lintian man-db xvfb xdotool
+    python3-websockets openssl)
 TORVEK_BUILD_DIR=build
 
 # Prints the packages named that dpkg does not list as installed.
@@ -40,7 +45,7 @@ torvek_apt_install() {
 # Without apt only the tools and libraries themselves can be checked.
 torvek_check_without_apt() {
     if command -v cmake >/dev/null && command -v g++ >/dev/null && command -v pkg-config >/dev/null &&
-        pkg-config --exists sdl2 SDL2_image; then
+        pkg-config --exists sdl2 SDL2_image openssl liburiparser; then
         return 0
     fi
     echo "Please install with your system's package manager: ${TORVEK_PACKAGES[*]}" >&2

@@ -1,5 +1,6 @@
 // The engine interface: window, frame loop, keyboard, clock, random numbers,
-// files, log, textures, render targets and quad drawing, over SDL2.
+// files, log, textures, render targets and quad drawing, over SDL2; and one
+// WebSocket connection, read in the frame like input.
 //
 // There is one engine object. hgeCreate() hands it out and adds a reference;
 // every sprite and font holds one of its own, and the last Release() closes
@@ -89,6 +90,15 @@ enum hgeStringState {
 // buttons): a finger's tap is the left one.
 #define HGEK_LBUTTON 0x01
 #define HGEK_RBUTTON 0x02
+
+// States of the network connection (Net_GetState).
+#define HGENET_CLOSED 0      // none, or closed cleanly (by either end)
+#define HGENET_CONNECTING 1  // Net_Connect is under way
+#define HGENET_OPEN 2        // messages go both ways
+#define HGENET_FAILED 3      // it could not be made, or it was lost
+// The longest text message, in bytes, that is sent or received; a longer
+// one received fails the connection.
+#define HGENET_MAX_MESSAGE 65536
 
 // One corner of a quad: position on the current target in pixels, depth,
 // ARGB colour, normalised texture coordinates.
@@ -210,6 +220,42 @@ public:
     // unknown handle.
     int Texture_GetWidth(HTEXTURE tex, bool original = false);
     int Texture_GetHeight(HTEXTURE tex, bool original = false);
+
+    // One WebSocket connection at a time, for the frame function. No call
+    // waits for the network: what it did since the last frame (messages
+    // received, the connection opened, failed or closed) is taken in at the
+    // start of each frame, before the frame function runs, so a frame sees
+    // one unchanging state and set of messages. Only a platform without a
+    // network (Net_GetError says so) refuses to connect.
+    //
+    // Starts connecting to a ws://host[:port][/path] or wss:// address,
+    // closing the connection before, if any (its messages not yet taken are
+    // dropped). False at once, in state HGENET_FAILED, for an address that
+    // cannot be read. wss:// checks the server's certificate and name against
+    // the system's trusted authorities and those of Net_SetCertificates.
+    bool Net_Connect(const char *url);
+    // Queues one text message (UTF-8, at most HGENET_MAX_MESSAGE bytes), sent
+    // in order once the connection is open. Dropped, with a log line, when
+    // there is no connection connecting or open.
+    void Net_Send(const char *text);
+    // The next text message received, in order, or null when none is
+    // waiting; the text stays valid until the next Net_Receive or Net_Connect.
+    // Messages taken in before a close or a failure can still be read after it.
+    const char *Net_Receive();
+    // HGENET_CLOSED, HGENET_CONNECTING, HGENET_OPEN or HGENET_FAILED.
+    int Net_GetState();
+    // After a failure or a close, a few words saying why, for the player
+    // (also written to the log); "" while connecting or open.
+    const char *Net_GetError();
+    // Sends what is queued and closes cleanly; the close itself goes on in
+    // the background (bounded). The state is HGENET_CLOSED at once.
+    // System_Shutdown does the same, waiting for the close a short while.
+    void Net_Close();
+    // A PEM file of certificate authorities that wss:// trusts besides the
+    // system's (a private relay's), for the connections made from now on;
+    // null or "" forgets it. False, with a log line, when the file cannot be
+    // read or this platform trusts only its own store.
+    bool Net_SetCertificates(const char *file);
 
 private:
     HGE() = default;

@@ -1,6 +1,7 @@
 // The engine object, its states, the log, random numbers, and the window's
 // life from System_Initiate to System_Shutdown.
 #include "hge_internal.h"
+#include "hge_net.h"
 
 #include <SDL_image.h>
 
@@ -227,6 +228,7 @@ bool HGE::System_Initiate()
 
 void HGE::System_Shutdown()
 {
+    StopNetwork();
     FreeAllTextures();
     ClosePads();
     platform->Stops();

@@ -1,6 +1,7 @@
 // The frame loop, the clock and the pacing of frames; what the loop reads
 // from the platform each frame is hge_input.cpp's.
 #include "hge_internal.h"
+#include "hge_net.h"
 #include "hge_pacing.h"
 
 #include <cmath>
@@ -76,6 +77,7 @@ static bool RunFrame(int frame)
     platform->FrameBegins(frame);
     engine.loop.presented = false;
     ReadEvents();
+    ReadNetwork();
     if (engine.loop.quit)
         return true;
     if (engine.settings.frame_func())

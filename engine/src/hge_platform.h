@@ -1,7 +1,7 @@
 // What differs from one platform to the next, behind one small interface:
 // starting the video, the clock and the wait between frames, the input
-// beyond SDL's own events, the keys held down, the screen's usable area and
-// where the log goes.
+// beyond SDL's own events, the keys held down, the screen's usable area,
+// where the log goes and the network.
 //
 // Each platform fills one Platform in a file of its own: X11 and the other
 // POSIX desktops (hge_platform_x11.cpp), Windows (hge_platform_windows.cpp)
@@ -20,6 +20,8 @@
 
 #include "hge.h"
 #include "hge_layout.h"
+
+struct NetPlatform;
 
 struct Platform {
     // ---- start-up, from System_Initiate
@@ -87,6 +89,12 @@ struct Platform {
 
     // Takes one finished line of the engine's log.
     void (*Log)(const std::string &line);
+
+    // ---- the network (hge_net.cpp, hge_net.h)
+
+    // The platform's WebSocket client; left out (null), or returning null,
+    // where it has none.
+    const NetPlatform *(*Network)();
 };
 
 // The platform the engine runs on now: the native one, or the headless one

@@ -21,6 +21,7 @@
 // is released and pressed again. Fullscreen is the page's, switched from the
 // page's key handlers.
 #include "hge_internal.h"
+#include "hge_net.h"
 #include "hge_platform.h"
 
 #include <emscripten.h>
@@ -263,6 +264,7 @@ static const Platform web_platform = {
     .Presenting = Presenting,
     .QuadGiven = [](const hgeQuad &, HTARGET) {},
     .Log = Log,
+    .Network = WebNetwork,
 };
 
 const Platform &NativePlatform()

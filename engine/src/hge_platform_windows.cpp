@@ -20,6 +20,7 @@
 #undef DWORD
 
 #include "hge_internal.h"
+#include "hge_net.h"
 #include "hge_platform.h"
 
 #include <filesystem>
@@ -195,6 +196,7 @@ static const Platform windows_platform = {
     .Presenting = [](PictureSize) {},
     .QuadGiven = [](const hgeQuad &, HTARGET) {},
     .Log = Log,
+    .Network = WinHttpNetwork,
 };
 
 const Platform &NativePlatform()

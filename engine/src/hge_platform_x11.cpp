@@ -9,6 +9,7 @@
 // itself is asked instead, through the libX11 that SDL has loaded already
 // (nothing more is linked or loaded).
 #include "hge_internal.h"
+#include "hge_net.h"
 #include "hge_platform.h"
 
 #include <SDL_syswm.h>
@@ -223,6 +224,7 @@ static const Platform x11_platform = {
     .Presenting = [](PictureSize) {},
     .QuadGiven = [](const hgeQuad &, HTARGET) {},
     .Log = LogToStandardError,
+    .Network = AsioNetwork,
 };
 
 const Platform &NativePlatform()

@@ -171,4 +171,6 @@ const Platform seam_platform = {
     .Presenting = Presenting,
     .QuadGiven = QuadGiven,
     .Log = Log,
+    // The real network: tests play through a real server.
+    .Network = [] { return Native().Network ? Native().Network() : nullptr; },
 };
