@@ -1,6 +1,7 @@
 #include "main.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "computer.h"
 #include "menu.h"
 #include "message.h"
+#include "online.h"
 #include "pieces.h"
 #include "recording.h"
 #include "scene.h"
@@ -24,6 +26,7 @@ void Reset_Game_State()
     Forget_Computer_Choice();
     Forget_Computer_Memories();
     Reset_Recording();
+    Reset_Online();
     Clear_Messages();
     Reset_Menu();
     Reset_Sun();
@@ -42,6 +45,12 @@ static const char USAGE[] =
     "  --level LEVEL    how the computer plays: easy, medium or hard (the default)\n"
     "  --record FILE    write the match to FILE as it is played, move by move\n"
     "  --replay FILE    play the match recorded in FILE back, then play on from there\n"
+    "  --host [URL]     N makes a room for a friend to join: on a relay inside the\n"
+    "                   game, or on the relay at URL (ws:// or wss://); you play Solids\n"
+    "  --join LINK      N joins the room of an invite link (or CODE@URL); you play Stripes\n"
+    "  --watch LINK     N watches the match of that room\n"
+    "  --ca FILE        also trust the certificate authorities in FILE for wss://\n"
+    "  --room-wait S    how long the game's own relay waits for a lost player (600 s)\n"
     "  --fullscreen     start in fullscreen\n"
     "  --window         start in a window (the default)\n"
     "  -h, --help       show this help and exit\n"
@@ -76,6 +85,7 @@ struct Options {
     bool windowed = true;
     std::string record;  // the files of --record and --replay, empty when not given
     std::string replay;
+    Online_Options online;
     bool help = false;
     bool version = false;
 };
@@ -132,8 +142,9 @@ static std::string Echoed(const std::string &word)
 
 static bool Is_Option(const std::string &word)
 {
-    for (const char *option : {"--computer", "--level", "--record", "--replay", "--fullscreen",
-                               "--window", "--help", "-h", "--version"})
+    for (const char *option : {"--computer", "--level", "--record", "--replay", "--host", "--join",
+                               "--watch", "--ca", "--room-wait", "--fullscreen", "--window",
+                               "--help", "-h", "--version"})
         if (word == option)
             return true;
     return false;
@@ -202,7 +213,7 @@ static bool Read_Options(const char *command_line, Options *options)
         std::string word = words[next++];
         std::string value;
         const size_t equals = word.find('=');
-        const bool has_value = equals != std::string::npos;
+        bool has_value = equals != std::string::npos;
         if (has_value) {
             value = word.substr(equals + 1);
             word.resize(equals);
@@ -211,8 +222,16 @@ static bool Read_Options(const char *command_line, Options *options)
             std::fprintf(stderr, "torvek: unknown option %s\n", Echoed(word).c_str());
             return false;
         }
-        const bool takes_file = word == "--record" || word == "--replay";
-        const bool takes_value = word == "--computer" || word == "--level" || takes_file;
+        // --host takes an address when one follows.
+        if (word == "--host" && !has_value && next < words.size() &&
+            words[next].rfind("--", 0) != 0) {
+            value = words[next++];
+            has_value = true;
+        }
+        const bool takes_file = word == "--record" || word == "--replay" || word == "--ca";
+        const bool takes_link = word == "--join" || word == "--watch";
+        const bool takes_value = word == "--computer" || word == "--level" || word == "--room-wait" ||
+                                 takes_file || takes_link;
         // The next option is no value: "--computer --level easy" lacks one.
         if (takes_value && !has_value) {
             if (next == words.size() || words[next].rfind("--", 0) == 0) {
@@ -221,7 +240,7 @@ static bool Read_Options(const char *command_line, Options *options)
             }
             value = words[next++];
         }
-        if (!takes_value && has_value) {
+        if (!takes_value && has_value && word != "--host") {
             std::fprintf(stderr, "torvek: option %s takes no value\n", word.c_str());
             return false;
         }
@@ -233,6 +252,33 @@ static bool Read_Options(const char *command_line, Options *options)
             options->record = value;
         } else if (word == "--replay") {
             options->replay = value;
+        } else if (word == "--ca") {
+            options->online.ca_file = value;
+        } else if (word == "--host") {
+            if (has_value && value.rfind("ws://", 0) != 0 && value.rfind("wss://", 0) != 0) {
+                std::fprintf(stderr, "torvek: --host %s: expected a ws:// or wss:// address\n",
+                             Echoed(value).c_str());
+                return false;
+            }
+            options->online.role = ONLINE_HOST;
+            options->online.relay = has_value ? value : "";
+            options->online.room.clear();
+        } else if (takes_link) {
+            std::string why;
+            if (!Read_Invite(value, &options->online.relay, &options->online.room, &why)) {
+                std::fprintf(stderr, "torvek: %s %s: %s\n", word.c_str(), Echoed(value).c_str(),
+                             why.c_str());
+                return false;
+            }
+            options->online.role = word == "--join" ? ONLINE_GUEST : ONLINE_WATCHER;
+        } else if (word == "--room-wait") {
+            const int seconds = std::atoi(value.c_str());
+            if (seconds <= 0 || value.find_first_not_of("0123456789") != std::string::npos) {
+                std::fprintf(stderr, "torvek: --room-wait %s: expected a number of seconds\n",
+                             Echoed(value).c_str());
+                return false;
+            }
+            options->online.room_wait = seconds;
         } else if (word == "--computer" && Find_Value(COMPUTER_SIDES, value, &chosen)) {
             options->computer_sides = chosen;
         } else if (word == "--level" && Find_Value(LEVELS, value, &chosen)) {
@@ -252,6 +298,12 @@ static bool Read_Options(const char *command_line, Options *options)
         }
     }
     const bool starts = !options->help && !options->version;
+    if (starts && options->online.role != ONLINE_NONE &&
+        (options->computer_sides != 0 || !options->replay.empty())) {
+        std::fprintf(stderr, "torvek: an online match is played by hand: it takes neither "
+                             "--computer nor --replay\n");
+        return false;
+    }
     if (starts && options->level_given && options->computer_sides == 0)
         std::fprintf(stderr, "torvek: --level changes nothing without --computer\n");
     return true;
@@ -310,6 +362,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int)
     for (int side = SOLIDS; side < SIDES; ++side)
         computer_plays[side] = options.computer_sides >> side & 1;
     computer_level = options.level;
+    Set_Online(options.online);
     hge = hgeCreate(HGE_VERSION);
     Configure_Engine(options);
 
@@ -317,6 +370,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int)
     if (started) {
         Load_Resources();
         hge->System_Start();
+        Online_Quit();
     }
 
     // Fonts, pieces and sprites each hold an engine reference and call the

@@ -3,6 +3,7 @@
 #include "animation.h"
 #include "board.h"
 #include "message.h"
+#include "online.h"
 #include "resources.h"
 #include "scene.h"
 #include "turns.h"
@@ -112,6 +113,8 @@ bool Bring_Match_To(const Match_Record &record, int *bad, Move_Refusal *why)
 
 bool Game()
 {
+    if (Online_Active())
+        Online_Frame();
     Update_Sun();
     if (Match_Waits_For_Nothing()) {
         if (game_phase == PHASE_PLACING)
@@ -175,6 +178,8 @@ bool Render_Game()
     } else {
         Draw_Transition();
     }
+    if (Online_Active())
+        Draw_Online_Status();
     hge->Gfx_EndScene();
     Draw_All();
     return false;

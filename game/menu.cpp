@@ -3,6 +3,7 @@
 #include "board.h"
 #include "computer.h"
 #include "match.h"
+#include "online.h"
 #include "pieces.h"
 #include "recording.h"
 #include "resources.h"
@@ -118,14 +119,32 @@ static int Clicked_Key()
     return 0;
 }
 
+static void Install_Match()
+{
+    hge->System_SetState(HGE_FRAMEFUNC, Game);
+    hge->System_SetState(HGE_RENDERFUNC, Render_Game);
+}
+
+void Begin_Match(const bool human[SIDES], int first)
+{
+    opponent[SOLIDS] = new Player(human[SOLIDS]);
+    opponent[STRIPES] = new Player(human[STRIPES]);
+    Reset_Match();
+    game_turn = Begin_Recorded_Match(first);
+    Install_Match();
+}
+
 static void Start_Match()
 {
+    if (Online_Active()) {
+        Online_Start();
+        return;
+    }
     opponent[SOLIDS] = new Player(!computer_plays[SOLIDS]);
     opponent[STRIPES] = new Player(!computer_plays[STRIPES]);
     Reset_Match();
     game_turn = Begin_Recorded_Match(hge->Random_Int(0, 1));
-    hge->System_SetState(HGE_FRAMEFUNC, Game);
-    hge->System_SetState(HGE_RENDERFUNC, Render_Game);
+    Install_Match();
 }
 
 bool Menu()

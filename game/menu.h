@@ -18,3 +18,8 @@ bool Menu();
 bool Render_Menu();
 // The title screen, as at program start.
 void Reset_Menu();
+
+// Called by the online client when the relay starts its match: the players
+// (a human side moves by hand, the other is shown its moves), a fresh deal
+// with `first` to place, and the match screen from the next frame on.
+void Begin_Match(const bool human[2], int first);

@@ -2,6 +2,7 @@
 
 #include "animation.h"
 #include "computer.h"
+#include "online.h"
 #include "recording.h"
 #include "resources.h"
 
@@ -84,9 +85,20 @@ bool Play_Move(const Move &move)
     return true;
 }
 
+// A move the player confirmed: played at once, or online once the relay has confirmed it.
+static void Confirm(const Move &move)
+{
+    if (!Move_Allowed(move))
+        return;
+    if (Online_Active())
+        Online_Offer(move);
+    else
+        Play_Move(move);
+}
+
 static void Confirm_Placing()
 {
-    Play_Move({MOVE_PLACE, selection[0], selection[1]});
+    Confirm({MOVE_PLACE, selection[0], selection[1]});
 }
 
 static void Choose_Attacker()
@@ -107,7 +119,7 @@ static void Drop_Target()
 
 static void Confirm_Capture()
 {
-    Play_Move({MOVE_CAPTURE, selection[0], selection[1]});
+    Confirm({MOVE_CAPTURE, selection[0], selection[1]});
 }
 
 using Key_Action = void (*)();
@@ -273,11 +285,13 @@ void Human_Attack()
 
 bool Moves_By_Hand(int side)
 {
-    return opponent[side]->Get_Human() && !Replay_Has_Moves();
+    return opponent[side]->Get_Human() && !Replay_Has_Moves() &&
+           (!Online_Active() || Online_Moves_By_Hand(side));
 }
 
-// A shown turn's move: the recording's while it lasts, else the computer's.
-enum Shown_Source { SHOWN_NONE, SHOWN_COMPUTER, SHOWN_REPLAY };
+// A shown turn's move: the recording's while it lasts; online the relay's
+// (the friend's, or the player's own coming back confirmed); else the computer's.
+enum Shown_Source { SHOWN_NONE, SHOWN_COMPUTER, SHOWN_REPLAY, SHOWN_RELAYED, SHOWN_OWN };
 
 static Shown_Source shown_source = SHOWN_NONE;
 static Move shown_move;
@@ -297,14 +311,25 @@ static Shown_Source Choose_Shown_Move(Move *move)
 {
     if (Next_Replay_Move(move))
         return SHOWN_REPLAY;
+    if (Online_Active()) {
+        bool own = false;
+        if (!Online_Next_Move(move, &own))
+            return SHOWN_NONE;
+        return own ? SHOWN_OWN : SHOWN_RELAYED;
+    }
     *move = Computer_Move(game_turn);
     return SHOWN_COMPUTER;
 }
 
 static void Confirm_Shown_Move()
 {
-    if (Play_Move(shown_move) && shown_source == SHOWN_REPLAY)
+    const bool played = Play_Move(shown_move);
+    if (shown_source == SHOWN_REPLAY && played)
         Replay_Move_Played();
+    else if ((shown_source == SHOWN_RELAYED || shown_source == SHOWN_OWN) && played)
+        Online_Move_Played();
+    else if (shown_source == SHOWN_RELAYED || shown_source == SHOWN_OWN)
+        Online_Resync();
 }
 
 // The cursors walk where the move goes, through the same steps as the keys:
@@ -314,6 +339,14 @@ void Shown_Turn()
     const bool placing = game_phase == PHASE_PLACING;
     if (shown_source == SHOWN_NONE) {
         shown_source = Choose_Shown_Move(&shown_move);
+        if (shown_source == SHOWN_NONE)
+            return;
+        // The player has seen its own move chosen: it plays at once.
+        if (shown_source == SHOWN_OWN) {
+            Confirm_Shown_Move();
+            shown_source = SHOWN_NONE;
+            return;
+        }
         turn_phase = CHOOSING_WHAT;
         selection[0] = shown_move.from;
         Show_Step();

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "match.h"
+#include "moves.h"
 #include "protocol.h"
 #include "room_store.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "match.h"
+#include "moves.h"
 
 constexpr int PROTOCOL_VERSION = 1;
 constexpr std::size_t GAME_VERSION_MAX = 32;

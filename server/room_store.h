@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "match.h"
+#include "moves.h"
 
 using Relay_Clock = std::chrono::steady_clock;
 
