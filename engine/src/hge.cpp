@@ -174,7 +174,7 @@ const char *HGE::System_GetState(hgeStringState state)
 
 static bool WantsVsync()
 {
-    return engine.settings.fps == HGEFPS_VSYNC && platform->RendererMayWait();
+    return engine.settings.fps == HGEFPS_VSYNC && !Says(platform->RendererNeverWaits);
 }
 
 static bool CreateRenderer(HGE *hge)
@@ -229,7 +229,8 @@ void HGE::System_Shutdown()
 {
     FreeAllTextures();
     ClosePads();
-    platform->Stops();
+    if (platform->Stops)
+        platform->Stops();
     if (engine.video.renderer)
         SDL_DestroyRenderer(engine.video.renderer);
     if (engine.video.window)

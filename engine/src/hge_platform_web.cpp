@@ -245,23 +245,14 @@ static void Log(const std::string &line)
 
 static const Platform web_platform = {
     .StartVideo = StartVideo,
-    .RendererMayWait = [] { return false; },
-    .LooksForPads = [] { return true; },
+    .RendererNeverWaits = [] { return true; },
     .ProgramName = [] { return std::string("torvek"); },
-    .Stops = [] {},
     .Seconds = SteadySeconds,
     .Seed = Seed,
-    .FrameBegins = [](int) {},
-    .PacesFrames = [] { return true; },
     .WaitUntil = WaitUntil,
-    .FrameEnds = [](int) { return false; },
-    .InputRead = [] {},
     .MarkKeysDown = MarkSdlKeysDown,
     .UsableArea = SdlUsableArea,
-    .WindowUnseen = [] { return false; },
-    .RedrawsEverything = [] { return false; },
     .Presenting = Presenting,
-    .QuadGiven = [](const hgeQuad &, HTARGET) {},
     .Log = Log,
 };
 

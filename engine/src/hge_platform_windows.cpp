@@ -177,23 +177,13 @@ static void Log(const std::string &line)
 
 static const Platform windows_platform = {
     .StartVideo = StartVideo,
-    .RendererMayWait = [] { return true; },
-    .LooksForPads = [] { return true; },
     .ProgramName = ProgramName,
     .Stops = StopTimer,
     .Seconds = SteadySeconds,
     .Seed = ClockSeed,
-    .FrameBegins = [](int) {},
-    .PacesFrames = [] { return true; },
     .WaitUntil = WaitUntil,
-    .FrameEnds = [](int) { return false; },
-    .InputRead = [] {},
     .MarkKeysDown = MarkKeysDown,
     .UsableArea = SdlUsableArea,
-    .WindowUnseen = [] { return false; },
-    .RedrawsEverything = [] { return false; },
-    .Presenting = [](PictureSize) {},
-    .QuadGiven = [](const hgeQuad &, HTARGET) {},
     .Log = Log,
 };
 
