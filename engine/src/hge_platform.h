@@ -1,7 +1,7 @@
 // What differs from one platform to the next, behind one small interface:
-// starting the video, the clock and the wait between frames, the keys held
-// down, the screen's usable area, the last look at a picture before it is
-// shown and where the log goes.
+// starting the video, the command line where main does not get it, the
+// clock and the wait between frames, the keys held down, the screen's usable
+// area, the last look at a picture before it is shown and where the log goes.
 //
 // Each platform fills one Platform in a file of its own: X11 and the other
 // POSIX desktops (hge_platform_x11.cpp), Windows (hge_platform_windows.cpp)
@@ -19,6 +19,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "hge.h"
 #include "hge_layout.h"
@@ -42,6 +43,10 @@ struct Platform {
     std::string (*ProgramName)();
     // Optional: called by System_Shutdown before SDL closes.
     void (*Stops)() = nullptr;
+    // Optional: the words of the program's own command line, without its
+    // name, where main is not the entry that gets them (Windows, whose entry
+    // is the game's WinMain); read by CommandLineWords().
+    std::vector<std::string> (*CommandLineWords)() = nullptr;
 
     // ---- the clock and the frame loop (hge_loop.cpp)
 
