@@ -8,6 +8,7 @@
 # always a commit.
 set -euo pipefail
 cd "$(dirname "$0")"
+source .ci/lib.sh
 
 fail() {
     echo "release: $*" >&2
@@ -25,8 +26,8 @@ if [ -n "$changes" ]; then
     fail "the work tree has changes that are not committed; commit or stash them first"
 fi
 
-# The version and its release date are kept in the top CMakeLists.txt alone.
-version=$(sed -n 's/^project(torvek VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
+# The release date is kept beside the version in the top CMakeLists.txt.
+version=$(torvek_version)
 release_date=$(sed -n 's/^set(TORVEK_RELEASE_DATE \([0-9-]*\))$/\1/p' CMakeLists.txt)
 [ -n "$version" ] || fail "no 'project(torvek VERSION ...)' line in CMakeLists.txt"
 [ -n "$release_date" ] || fail "no 'set(TORVEK_RELEASE_DATE YYYY-MM-DD)' line in CMakeLists.txt"

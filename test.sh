@@ -44,7 +44,7 @@ fi
 torvek_configure
 torvek_build
 # Every test runs headless in its own process.
-(cd "$TORVEK_BUILD_DIR" && ctest --output-on-failure -j "$(nproc 2>/dev/null || echo 2)")
+(cd "$TORVEK_BUILD_DIR" && ctest --output-on-failure -j "$(torvek_jobs)")
 
 if command -v dpkg-deb >/dev/null 2>&1; then
     torvek_package
@@ -58,7 +58,7 @@ fi
 torvek_asan_suite() {
     torvek_configure_asan && torvek_build_asan &&
         (torvek_sanitizer_options && cd "$TORVEK_ASAN_DIR" &&
-            ctest --output-on-failure -j "$(nproc 2>/dev/null || echo 2)")
+            ctest --output-on-failure -j "$(torvek_jobs)")
 }
 
 status=0

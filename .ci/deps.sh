@@ -8,9 +8,6 @@
 #   torvek_deps_windows   sets TORVEK_WINDOWS_PREFIX, TORVEK_WINDOWS_CMAKE_ARGS
 #   torvek_deps_web       sets TORVEK_WEB_PREFIX, TORVEK_WEB_CMAKE_ARGS and
 #                         exports what emcc needs (torvek_deps_web_env)
-#   torvek_deps_all       both, the web build beside the Windows one
-#   torvek_deps_wine_start PREFIX / torvek_deps_wine_stop
-#                         a warm Wine for many test programs in a row
 #
 #   cmake -S . -B build-windows "${TORVEK_WINDOWS_CMAKE_ARGS[@]}"
 #   emcmake cmake -S . -B build-web "${TORVEK_WEB_CMAKE_ARGS[@]}"
@@ -54,8 +51,11 @@ TORVEK_WEB_TEST_PACKAGES=(chromium chromium-driver zip)
 # option a newer node than Debian's refuses.
 TORVEK_WEB_EMULATOR=(-DCMAKE_CROSSCOMPILING_EMULATOR=node)
 
+# The recipe's own name for the job count: a prefix's key hashes the
+# recipe's text (torvek_deps_key), and another name would build every prefix
+# again.
 torvek_deps_jobs() {
-    nproc 2>/dev/null || echo 2
+    torvek_jobs
 }
 
 # Installs what is missing of the lists named: windows, windows-tests, web,
@@ -448,51 +448,4 @@ torvek_deps_web() {
         TORVEK_WEB_CMAKE_ARGS+=("-DCMAKE_C_LINKER_LAUNCHER=env;NODE_PATH=$NODE_PATH"
             "-DCMAKE_CXX_LINKER_LAUNCHER=env;NODE_PATH=$NODE_PATH")
     fi
-}
-
-# Both prefixes, the Windows one built beside the web one: SDL's configure
-# step for the web runs one check after another on one core.
-torvek_deps_all() {
-    torvek_deps_fetch_sources || return 1
-    local windows_pid status=0
-    (torvek_deps_windows >/dev/null) &
-    windows_pid=$!
-    torvek_deps_web || status=1
-    wait "$windows_pid" || status=1
-    [ "$status" -eq 0 ] || return 1
-    # Built now: this only sets the variables.
-    torvek_deps_windows
-}
-
-# ---------------------------------------------------------------- Wine
-
-# Prints Wine's 64-bit loader: Debian's `wine` wrapper warns on every start
-# that 32-bit Wine is missing.
-torvek_deps_wine() {
-    if [ -x /usr/lib/wine/wine64 ]; then
-        echo /usr/lib/wine/wine64
-    else
-        command -v wine64 || command -v wine
-    fi
-}
-
-# Starts Wine in the prefix named (made the first time, in about 10 s) and
-# keeps its server and services running until torvek_deps_wine_stop (or a
-# minute after the last program ended), and exports WINEPREFIX (and
-# WINEDEBUG=-all unless it is set): each program started there afterwards
-# takes hundredths of a second, not about 3 s. Their output goes to a log
-# in the prefix: services that inherit a test's output keep ctest waiting
-# for it to close. A Windows build folder's own prefix is build-windows/wine
-# (the toolchain file's default).
-torvek_deps_wine_start() {
-    export WINEPREFIX=$1
-    export WINEDEBUG=${WINEDEBUG:--all}
-    mkdir -p "$WINEPREFIX"
-    wineserver -p 60 </dev/null >>"$WINEPREFIX/torvek-wine.log" 2>&1
-    "$(torvek_deps_wine)" wineboot </dev/null >>"$WINEPREFIX/torvek-wine.log" 2>&1
-}
-
-torvek_deps_wine_stop() {
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
 }

@@ -3,10 +3,13 @@
 # sanitizer build in build-asan/, the bounded fuzz runs and the Debian
 # package with its checks. Sourced, not run.
 
-# The engine's WebSocket client: Boost.Beast (libboost-dev), OpenSSL for
-# wss:// and uriparser for its addresses.
+# shellcheck source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+# The engine's WebSocket client and the relay: Boost.Beast (libboost-dev),
+# OpenSSL for wss://, uriparser for addresses and nlohmann-json for messages.
 TORVEK_PACKAGES=(cmake g++ pkg-config libsdl2-dev libsdl2-image-dev libgtest-dev libbenchmark-dev
-    libboost-dev libssl-dev liburiparser-dev)
+    libboost-dev libssl-dev liburiparser-dev nlohmann-json3-dev)
 # Only test.sh needs these: the package's dependencies are read with
 # dpkg-shlibdeps (dpkg-dev), the validators check what it installs, the
 # desktop test plays the program with the mouse in an X server of its own
@@ -67,16 +70,12 @@ torvek_install_packages() {
     fi
 }
 
-# Configures build/ once; later runs only build, and CMake reconfigures by itself
-# when a CMakeLists.txt changes.
 torvek_configure() {
-    if [ ! -f "$TORVEK_BUILD_DIR/CMakeCache.txt" ]; then
-        cmake -S . -B "$TORVEK_BUILD_DIR" "$@"
-    fi
+    torvek_configure_once "$TORVEK_BUILD_DIR" cmake -S . -B "$TORVEK_BUILD_DIR" "$@"
 }
 
 torvek_build() {
-    cmake --build "$TORVEK_BUILD_DIR" -j "$(nproc 2>/dev/null || echo 2)" "$@"
+    cmake --build "$TORVEK_BUILD_DIR" -j "$(torvek_jobs)" "$@"
 }
 
 # ---------------------------------------------------------------- side by side
@@ -116,15 +115,14 @@ TORVEK_SANITIZE="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omi
 # The whole suite once more, built with AddressSanitizer (leaks included) and
 # UndefinedBehaviorSanitizer; benchmarks are left out, they measure speed.
 torvek_configure_asan() {
-    if [ ! -f "$TORVEK_ASAN_DIR/CMakeCache.txt" ]; then
+    torvek_configure_once "$TORVEK_ASAN_DIR" \
         cmake -S . -B "$TORVEK_ASAN_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVEK_BENCH=OFF \
-            -DCMAKE_C_FLAGS="$TORVEK_SANITIZE" -DCMAKE_CXX_FLAGS="$TORVEK_SANITIZE" \
-            -DCMAKE_EXE_LINKER_FLAGS="$TORVEK_SANITIZE" "$@"
-    fi
+        -DCMAKE_C_FLAGS="$TORVEK_SANITIZE" -DCMAKE_CXX_FLAGS="$TORVEK_SANITIZE" \
+        -DCMAKE_EXE_LINKER_FLAGS="$TORVEK_SANITIZE" "$@"
 }
 
 torvek_build_asan() {
-    cmake --build "$TORVEK_ASAN_DIR" -j "$(nproc 2>/dev/null || echo 2)" "$@"
+    cmake --build "$TORVEK_ASAN_DIR" -j "$(torvek_jobs)" "$@"
 }
 
 # What the sanitizers need to run the suite: leaks are checked at every exit,
@@ -151,7 +149,7 @@ torvek_fuzz() {
     cmake -S . -B "$TORVEK_FUZZ_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
         -DTORVEK_FUZZ=ON -DTORVEK_TESTS=OFF -DTORVEK_BENCH=OFF >/dev/null
-    cmake --build "$TORVEK_FUZZ_DIR" -j "$(nproc 2>/dev/null || echo 2)" --target "${target}_fuzz"
+    cmake --build "$TORVEK_FUZZ_DIR" -j "$(torvek_jobs)" --target "${target}_fuzz"
     local sum
     sum=$(sha256sum "$executable" | cut -d' ' -f1)
     if [ "${TORVEK_FUZZ_ALWAYS:-0}" != 1 ] && [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$sum" ]; then
@@ -173,22 +171,24 @@ torvek_fuzz() {
 
 TORVEK_PACKAGE_DIR=build-package
 
-# The Debian package, torvek_<version>_amd64.deb: a Release build of only the
-# program and its data (the package is always laid out as a Debian game), with
-# Debian's hardening flags where dpkg-buildflags is installed; then copied
-# into build/.
+# A Release build of only the program and its data (the package is always
+# laid out as a Debian game), with Debian's hardening flags where
+# dpkg-buildflags is installed.
+torvek_configure_package() {
+    (
+        if command -v dpkg-buildflags >/dev/null; then
+            eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
+            export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS"
+        fi
+        cmake -S . -B "$TORVEK_PACKAGE_DIR" -DCMAKE_BUILD_TYPE=Release -DTORVEK_TESTS=OFF -DTORVEK_BENCH=OFF
+    )
+}
+
+# The Debian package, torvek_<version>_amd64.deb, built in build-package/ and
+# copied into build/.
 torvek_package() {
-    if [ ! -f "$TORVEK_PACKAGE_DIR/CMakeCache.txt" ]; then
-        (
-            if command -v dpkg-buildflags >/dev/null; then
-                eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
-                export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS"
-            fi
-            cmake -S . -B "$TORVEK_PACKAGE_DIR" -DCMAKE_BUILD_TYPE=Release \
-                -DTORVEK_TESTS=OFF -DTORVEK_BENCH=OFF
-        )
-    fi
-    cmake --build "$TORVEK_PACKAGE_DIR" -j "$(nproc 2>/dev/null || echo 2)"
+    torvek_configure_once "$TORVEK_PACKAGE_DIR" torvek_configure_package
+    cmake --build "$TORVEK_PACKAGE_DIR" -j "$(torvek_jobs)"
     rm -f "$TORVEK_PACKAGE_DIR"/torvek_*.deb "$TORVEK_BUILD_DIR"/torvek_*.deb
     (cd "$TORVEK_PACKAGE_DIR" && cpack -G DEB)
     mkdir -p "$TORVEK_BUILD_DIR"

@@ -23,11 +23,6 @@ TORVEK_WEB_PAGE=$TORVEK_WEB_DIR/page
 # The page's own files, beside the program's torvek.js, .wasm and .data.
 TORVEK_WEB_SOURCES=(dist/web/index.html dist/web/page.css dist/web/page.js)
 
-# The version, as the top CMakeLists.txt gives it.
-torvek_web_version() {
-    sed -n 's/^project(torvek VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt
-}
-
 # The licences of what the page is made of: TORVEK's, SDL2's and
 # SDL2_image's, and those of the stb_image and miniz that SDL2_image bundles,
 # cut from their sources.
@@ -66,11 +61,10 @@ torvek_web_build() {
     torvek_configure || return 1
     torvek_build --target torvek_art || return 1
     torvek_deps_web || return 1
-    if [ ! -f "$TORVEK_WEB_DIR/CMakeCache.txt" ]; then
+    torvek_configure_once "$TORVEK_WEB_DIR" \
         emcmake cmake -S . -B "$TORVEK_WEB_DIR" "${TORVEK_WEB_CMAKE_ARGS[@]}" -DCMAKE_BUILD_TYPE=Release \
-            -DTORVEK_HOST_ART_TOOL="$PWD/$TORVEK_BUILD_DIR/tools/torvek_art" || return 1
-    fi
-    cmake --build "$TORVEK_WEB_DIR" -j "$(torvek_deps_jobs)" --target torvek || return 1
+        -DTORVEK_HOST_ART_TOOL="$PWD/$TORVEK_BUILD_DIR/tools/torvek_art" || return 1
+    cmake --build "$TORVEK_WEB_DIR" -j "$(torvek_jobs)" --target torvek || return 1
 
     rm -rf "$TORVEK_WEB_PAGE"
     mkdir -p "$TORVEK_WEB_PAGE"
@@ -79,7 +73,7 @@ torvek_web_build() {
     torvek_web_licences >"$TORVEK_WEB_PAGE/LICENSES.txt" || return 1
 
     local zip
-    zip=$PWD/$TORVEK_BUILD_DIR/torvek-$(torvek_web_version)-web.zip
+    zip=$PWD/$TORVEK_BUILD_DIR/torvek-$(torvek_version)-web.zip
     rm -f "$zip"
     (cd "$TORVEK_WEB_PAGE" && zip -q -X -r "$zip" .) || return 1
     echo "web: the page is in $TORVEK_WEB_PAGE/, zipped into ${zip#"$PWD"/}"

@@ -23,18 +23,13 @@ TORVEK_WINDOWS_DIR=build-windows
 # openbox: the game's window gets the focus, and xdotool's keys with it.
 TORVEK_WINDOWS_CHECK_PACKAGES=(openbox)
 
-torvek_windows_jobs() {
-    nproc 2>/dev/null || echo 2
-}
-
 # The native art tool in build-windows/host/ (a build of its own, so that
 # nothing here waits for build/ or disturbs it); sets TORVEK_WINDOWS_ART_TOOL.
 torvek_windows_art_tool() {
     local host=$TORVEK_WINDOWS_DIR/host
-    if [ ! -f "$host/CMakeCache.txt" ]; then
+    torvek_configure_once "$host" \
         cmake -S . -B "$host" -DCMAKE_BUILD_TYPE=Release -DTORVEK_TESTS=OFF -DTORVEK_BENCH=OFF || return 1
-    fi
-    cmake --build "$host" -j "$(torvek_windows_jobs)" --target torvek_art || return 1
+    cmake --build "$host" -j "$(torvek_jobs)" --target torvek_art || return 1
     TORVEK_WINDOWS_ART_TOOL=$PWD/$host/tools/torvek_art
 }
 
@@ -45,12 +40,7 @@ torvek_windows_build() {
         -DTORVEK_HOST_ART_TOOL="$TORVEK_WINDOWS_ART_TOOL" || return 1
     local targets=()
     [ "$#" -gt 0 ] && targets=(--target "$@")
-    cmake --build "$TORVEK_WINDOWS_DIR" -j "$(torvek_windows_jobs)" "${targets[@]}"
-}
-
-# The version of the CMake project, from the cross build's cache.
-torvek_windows_version() {
-    sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$TORVEK_WINDOWS_DIR/CMakeCache.txt"
+    cmake --build "$TORVEK_WINDOWS_DIR" -j "$(torvek_jobs)" "${targets[@]}"
 }
 
 # Needs torvek_windows_build first. Leaves build/torvek-<version>-win64.zip
@@ -58,7 +48,7 @@ torvek_windows_version() {
 torvek_windows_packages() {
     cmake --build "$TORVEK_WINDOWS_DIR" --target windows_packages || return 1
     local version
-    version=$(torvek_windows_version)
+    version=$(torvek_version)
     mkdir -p "$TORVEK_BUILD_DIR"
     cp "$TORVEK_WINDOWS_DIR/torvek-$version-win64.zip" "$TORVEK_WINDOWS_DIR/torvek-$version-setup.exe" \
         "$TORVEK_BUILD_DIR/"
@@ -94,11 +84,11 @@ torvek_windows_test_programs() {
     (
         unset DISPLAY
         export WINEDLLOVERRIDES="mscoree,mshtml="
-        torvek_deps_wine_start "$PWD/$TORVEK_WINDOWS_DIR/wine" || exit 1
-        trap torvek_deps_wine_stop EXIT
-        "$(torvek_deps_wine)" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        torvek_wine_start "$PWD/$TORVEK_WINDOWS_DIR/wine" || exit 1
+        trap torvek_wine_stop EXIT
+        "$(torvek_wine)" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
             >/dev/null 2>&1
-        cd "$TORVEK_WINDOWS_DIR" && ctest --output-on-failure --timeout 120 -j "$(torvek_windows_jobs)"
+        cd "$TORVEK_WINDOWS_DIR" && ctest --output-on-failure --timeout 120 -j "$(torvek_jobs)"
     )
 }
 
@@ -116,7 +106,7 @@ torvek_windows_check() {
     torvek_windows_step "build" "$dir/check-build.log" \
         eval 'torvek_windows_build && torvek_windows_packages' || return 1
     local version release
-    version=$(torvek_windows_version)
+    version=$(torvek_version)
     release=$dir/windows-release/torvek-$version-win64
 
     local installer_pid status=0

@@ -127,8 +127,7 @@ void BM_ScriptedMinuteOfPlay(benchmark::State &state)
         hgeTesting::SetSeed(7);
         hgeTesting::QueueKeys({0, HGEK_ENTER, 0, HGEK_N});
         hgeTesting::SetFrameHook([](int frame) { return frame + 1 >= FRAMES; });
-        char command_line[] = "";
-        WinMain(nullptr, nullptr, command_line, 1);
+        RunWinMain();
         if (hgeTesting::FrameCount() != FRAMES)
             state.SkipWithError("the program ended before a minute of play");
     }

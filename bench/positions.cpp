@@ -172,8 +172,7 @@ bool RunInPosition(Position position, const std::function<bool()> &steady, Windo
         }
         return false;
     });
-    char command_line[] = "";
-    WinMain(nullptr, nullptr, command_line, 1);
+    RunWinMain();
     hgeTesting::Reset();
     return reached;
 }

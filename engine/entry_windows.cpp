@@ -1,6 +1,7 @@
 // The Windows entry of torvek.exe, a program with windows and no console
-// of its own: Windows' C runtime calls the game's WinMain itself, with the
-// command line after the program's name. Before it does, a program started
+// of its own: Windows' C runtime calls the game's WinMain itself, whose
+// options are Windows' command line split into words by the engine
+// (hge_platform_windows.cpp). Before it does, a program started
 // from a console writes to that console: --help, --version, a wrong option
 // and the engine's log reach the player who typed the command. Output the
 // starter sent elsewhere (a file, a pipe) stays where it was sent.

@@ -1,13 +1,14 @@
-// The testing seam of the engine. Tests and benchmarks call it, and the art
-// tool writes its PNG files with SavePNG; the game never does. Everything set
-// here is chosen before System_Initiate and holds until Reset(), so that a
-// test can run the real program headless, with a virtual clock and scripted
-// keys, and look at what it drew. The seam is a platform of its own: what
-// is chosen here for the clock, the keys, the screen and the log takes
-// effect once UseHeadless() has chosen it; the read-back and PNG files work
-// on any platform. The window, keyboard, gamepad and pointer calls
-// near the end stand in for a player at a real screen (tests of the
-// engine's window and input, and the whole-program gamepad and pointer tests).
+// The testing seam of the engine. Tests and benchmarks call it; the game
+// and the tools never do. Everything set here is chosen before
+// System_Initiate and holds until Reset(), so that a test can run the real
+// program headless, with a virtual clock and scripted keys, and look at what
+// it drew. The seam is a platform of its own: what is chosen here for the
+// clock, the keys, the screen and the log takes effect once UseHeadless()
+// has chosen it; the read-back works on any platform, and so do the PNG
+// files of what was read (hge_png.h). The window, keyboard, gamepad and
+// pointer calls near the end stand in for a player at a real screen (tests
+// of the engine's window and input, and the whole-program gamepad and
+// pointer tests).
 #pragma once
 
 #include <cstdint>
@@ -16,18 +17,14 @@
 #include <vector>
 
 #include "hge.h"
+#include "hge_png.h"
 
 namespace hgeTesting {
 
-// ARGB8888 pixels, row by row from the top.
-struct Pixels {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> argb;
-
-    uint32_t At(int x, int y) const { return argb[static_cast<size_t>(y) * width + x]; }
-    bool operator==(const Pixels &other) const = default;
-};
+// What targets and the window are read back into, and its PNG files.
+using hgePng::LoadPNG;
+using hgePng::Pixels;
+using hgePng::SavePNG;
 
 // One Gfx_RenderQuad call and the target it drew into (0: the window).
 struct RecordedQuad {
@@ -93,10 +90,6 @@ Pixels ReadTarget(HTARGET target);
 // on, else the last window scene drawn now (its textures must still exist).
 // Empty pixels when there is none.
 Pixels ReadWindow();
-// Writes pixels as an RGBA PNG; false when the file cannot be written.
-bool SavePNG(const Pixels &pixels, const std::string &path);
-// Loads a PNG into pixels; empty pixels when it cannot be read.
-Pixels LoadPNG(const std::string &path);
 
 // ---------------------------------------------------------------- window, keyboard, gamepads
 

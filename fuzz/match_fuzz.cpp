@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "hge_testing.h"
 #include "main.h"
@@ -37,8 +38,8 @@ const int MENU_KEYS[] = {HGEK_ENTER, HGEK_N};
 constexpr int MENU_FRAMES = 2;
 constexpr double START_TIME = 1000.0;
 
-const char *const PLAYERS[4] = {
-    "", "--computer solids", "--computer stripes --level easy", "--computer both",
+const std::vector<std::string> PLAYERS[4] = {
+    {}, {"--computer", "solids"}, {"--computer", "stripes", "--level", "easy"}, {"--computer", "both"},
 };
 
 int Key_Of(uint8_t frame)
@@ -57,7 +58,7 @@ double Step_Of(uint8_t frame)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // WinMain starts every run from the game's program-start state.
-    std::string command_line = size > 0 ? PLAYERS[data[0] % 4] : "";
+    const std::vector<std::string> words = size > 0 ? PLAYERS[data[0] % 4] : std::vector<std::string>();
     if (size > 0) {
         ++data;
         --size;
@@ -94,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // folder is given back afterwards: libFuzzer's own paths may be relative.
     const std::filesystem::path home = std::filesystem::current_path();
     std::filesystem::current_path(TORVEK_DATA_DIR);
-    const int exit_code = WinMain(nullptr, nullptr, command_line.data(), 1);
+    const int exit_code = RunWinMain(words);
     std::filesystem::current_path(home);
     if (exit_code != 0) {
         std::fprintf(stderr, "match fuzz: the program did not start\n");

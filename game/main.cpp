@@ -150,65 +150,10 @@ static bool Is_Option(const std::string &word)
     return false;
 }
 
-static bool Is_Blank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-// The words of a command line as Windows splits one: blanks (spaces and
-// tabs) end a word except inside double quotes, which may also start or
-// end inside one (--level="easy"); a quote behind 2n backslashes is n backslashes and
-// opens or closes the quotes, one behind 2n+1 is n backslashes and a quote,
-// and inside quotes "" is one quote. Other backslashes are themselves, so a
-// folder's name needs no doubling. A word of nothing but quotes ("") is an
-// empty word.
-static std::vector<std::string> Split_Command_Line(const char *command_line)
-{
-    std::vector<std::string> words;
-    const char *c = command_line ? command_line : "";
-    for (;;) {
-        while (Is_Blank(*c))
-            ++c;
-        if (!*c)
-            return words;
-        std::string word;
-        bool quoted = false;
-        while (*c && (quoted || !Is_Blank(*c))) {
-            if (*c == '\\') {
-                size_t backslashes = 0;
-                for (; *c == '\\'; ++c)
-                    ++backslashes;
-                if (*c != '"') {
-                    word.append(backslashes, '\\');
-                    continue;
-                }
-                word.append(backslashes / 2, '\\');
-                if (backslashes % 2 == 1) {
-                    word += *c++;
-                    continue;
-                }
-            }
-            if (*c == '"') {
-                if (quoted && c[1] == '"') {
-                    word += '"';
-                    c += 2;
-                } else {
-                    quoted = !quoted;
-                    ++c;
-                }
-                continue;
-            }
-            word += *c++;
-        }
-        words.push_back(word);
-    }
-}
-
 // Reads the options, the last of a repeated one counting; on a word it does
 // not know, says why on standard error and returns false.
-static bool Read_Options(const char *command_line, Options *options)
+static bool Read_Options(const std::vector<std::string> &words, Options *options)
 {
-    const std::vector<std::string> words = Split_Command_Line(command_line);
     for (size_t next = 0; next < words.size();) {
         std::string word = words[next++];
         std::string value;
@@ -341,10 +286,10 @@ static bool Open_Files(const Options &options)
     return true;
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int)
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     Options options;
-    if (!Read_Options(command_line, &options)) {
+    if (!Read_Options(CommandLineWords(), &options)) {
         std::fprintf(stderr, "Try 'torvek --help' for the options and keys.\n");
         return EXIT_USAGE;
     }

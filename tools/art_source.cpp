@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "art.h"
-#include "hge_testing.h"
+#include "hge_png.h"
 
 void Source::Fail(int line, const std::string &message) const
 {
@@ -233,10 +233,10 @@ GlyphSet Read_Glyphs(const std::string &path)
 void Save_Png(const Picture &picture, const std::string &path)
 {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    hgeTesting::Pixels pixels;
+    hgePng::Pixels pixels;
     pixels.width = picture.width;
     pixels.height = picture.height;
     pixels.argb = picture.argb;
-    if (!hgeTesting::SavePNG(pixels, path))
+    if (!hgePng::SavePNG(pixels, path))
         throw ArtError(path + ": cannot be written");
 }

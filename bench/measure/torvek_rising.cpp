@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "hge_entry.h"
 #include "hge_testing.h"
@@ -23,16 +24,13 @@ int main(int argc, char **argv)
 {
     if (chdir(TORVEK_DATA_DIR) != 0)
         return 1;
-    std::string command_line;
+    std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        if (argument == "--redraw-every-frame") {
+        if (argument == "--redraw-every-frame")
             hgeTesting::RedrawEveryFrame(true);
-            continue;
-        }
-        if (!command_line.empty())
-            command_line += ' ';
-        command_line += argument;
+        else
+            words.push_back(argument);
     }
     hgeTesting::SetFrameHook([](int) {
         const bool in_match = hge && hge->System_GetState(HGE_FRAMEFUNC) == Game;
@@ -42,5 +40,5 @@ int main(int argc, char **argv)
         }
         return false;
     });
-    return WinMain(nullptr, nullptr, command_line.data(), 1);
+    return RunWinMain(words);
 }

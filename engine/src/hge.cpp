@@ -175,7 +175,7 @@ const char *HGE::System_GetState(hgeStringState state)
 
 static bool WantsVsync()
 {
-    return engine.settings.fps == HGEFPS_VSYNC && platform->RendererMayWait();
+    return engine.settings.fps == HGEFPS_VSYNC && !Says(platform->RendererNeverWaits);
 }
 
 static bool CreateRenderer(HGE *hge)
@@ -231,7 +231,8 @@ void HGE::System_Shutdown()
     StopNetwork();
     FreeAllTextures();
     ClosePads();
-    platform->Stops();
+    if (platform->Stops)
+        platform->Stops();
     if (engine.video.renderer)
         SDL_DestroyRenderer(engine.video.renderer);
     if (engine.video.window)

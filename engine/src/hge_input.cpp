@@ -245,5 +245,6 @@ void ReadEvents()
         default: break;
         }
     }
-    platform->InputRead();
+    if (platform->InputRead)
+        platform->InputRead();
 }

@@ -54,7 +54,7 @@ static double DisplayPeriod()
 static FramePacer MakePacer()
 {
     PaceMode mode = PaceMode::Deadlines;
-    if (!platform->PacesFrames() || engine.settings.fps == 0)
+    if (Says(platform->FramesUnpaced) || engine.settings.fps == 0)
         mode = PaceMode::Unpaced;
     else if (engine.video.vsync)
         mode = PaceMode::Measuring;
@@ -74,7 +74,8 @@ static void WaitForNextFrame(FramePacer &pacer)
 
 static bool RunFrame(int frame)
 {
-    platform->FrameBegins(frame);
+    if (platform->FrameBegins)
+        platform->FrameBegins(frame);
     engine.loop.presented = false;
     ReadEvents();
     ReadNetwork();
@@ -90,9 +91,9 @@ static bool RunFrame(int frame)
     // Gamepads are a bonus, started once the first picture is out (SDL takes
     // a millisecond or two to look for them); a pad plugged in before is
     // reported in the next frame.
-    if (frame == 0 && platform->LooksForPads())
+    if (frame == 0 && !Says(platform->IgnoresPads))
         StartPads();
-    if (platform->FrameEnds(frame))
+    if (platform->FrameEnds && platform->FrameEnds(frame))
         return true;
     return !engine.settings.frame_func;
 }

@@ -8,7 +8,8 @@
 // better: the waits between frames use a high-resolution timer, or, before
 // Windows 10 1803, raise the system's timer resolution while the engine runs.
 // Keys held since before the window had the focus are read from Windows
-// itself: the engine's key codes are Windows' virtual-key codes.
+// itself: the engine's key codes are Windows' virtual-key codes. The words
+// of the command line are Windows' own, split as Windows splits them.
 // Windows' own DWORD (unsigned long) is not the engine's (uint32_t): its
 // headers are read with theirs renamed.
 #define DWORD WIN32_DWORD
@@ -17,6 +18,7 @@
 #define NOGDI
 #include <windows.h>
 #include <mmsystem.h>
+#include <shellapi.h>
 #undef DWORD
 
 #include "hge_internal.h"
@@ -25,6 +27,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // ---------------------------------------------------------------- the timer
 
@@ -119,6 +122,32 @@ static std::string ProgramName()
     return std::string(utf8.begin(), utf8.end());
 }
 
+// ---------------------------------------------------------------- the command line
+
+static std::string Utf8(const wchar_t *wide)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1)
+        return "";
+    std::string text(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), size, nullptr, nullptr);
+    // Without the terminating null the size counted.
+    text.resize(static_cast<size_t>(size) - 1);
+    return text;
+}
+
+// The first word is the program's own name.
+static std::vector<std::string> CommandLineWords()
+{
+    int count = 0;
+    wchar_t **words = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> utf8;
+    for (int i = 1; words && i < count; ++i)
+        utf8.push_back(Utf8(words[i]));
+    LocalFree(words);
+    return utf8;
+}
+
 // ---------------------------------------------------------------- keys held
 
 namespace {
@@ -178,23 +207,14 @@ static void Log(const std::string &line)
 
 static const Platform windows_platform = {
     .StartVideo = StartVideo,
-    .RendererMayWait = [] { return true; },
-    .LooksForPads = [] { return true; },
     .ProgramName = ProgramName,
     .Stops = StopTimer,
+    .CommandLineWords = CommandLineWords,
     .Seconds = SteadySeconds,
     .Seed = ClockSeed,
-    .FrameBegins = [](int) {},
-    .PacesFrames = [] { return true; },
     .WaitUntil = WaitUntil,
-    .FrameEnds = [](int) { return false; },
-    .InputRead = [] {},
     .MarkKeysDown = MarkKeysDown,
     .UsableArea = SdlUsableArea,
-    .WindowUnseen = [] { return false; },
-    .RedrawsEverything = [] { return false; },
-    .Presenting = [](PictureSize) {},
-    .QuadGiven = [](const hgeQuad &, HTARGET) {},
     .Log = Log,
     .Network = WinHttpNetwork,
 };

@@ -206,23 +206,12 @@ static void MarkKeysDown(std::array<bool, 256> &held)
 
 static const Platform x11_platform = {
     .StartVideo = StartVideo,
-    .RendererMayWait = [] { return true; },
-    .LooksForPads = [] { return true; },
     .ProgramName = ProgramName,
-    .Stops = [] {},
     .Seconds = SteadySeconds,
     .Seed = ClockSeed,
-    .FrameBegins = [](int) {},
-    .PacesFrames = [] { return true; },
     .WaitUntil = SleepUntil,
-    .FrameEnds = [](int) { return false; },
-    .InputRead = [] {},
     .MarkKeysDown = MarkKeysDown,
     .UsableArea = SdlUsableArea,
-    .WindowUnseen = [] { return false; },
-    .RedrawsEverything = [] { return false; },
-    .Presenting = [](PictureSize) {},
-    .QuadGiven = [](const hgeQuad &, HTARGET) {},
     .Log = LogToStandardError,
     .Network = AsioNetwork,
 };

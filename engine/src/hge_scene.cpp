@@ -76,7 +76,7 @@ static bool StartsWithClear(const std::vector<DrawStep> &steps)
 static bool HoldsPictureOfLastScene(const TextureEntry &target)
 {
     return StartsWithClear(target.scenes.last) &&
-           target.changes_at_last_scene == engine.textures.changes && !platform->RedrawsEverything();
+           target.changes_at_last_scene == engine.textures.changes && !Says(platform->RedrawsEverything);
 }
 
 // From the first step that differs from the last scene on, a scene's steps
@@ -185,7 +185,7 @@ static void NoteWindowScene(bool shown)
 static bool WindowShowsScene()
 {
     return SceneRepeats() && engine.window.last_shown && !engine.window.force_present &&
-           !platform->RedrawsEverything() && engine.window.changes_at_last == engine.textures.changes &&
+           !Says(platform->RedrawsEverything) && engine.window.changes_at_last == engine.textures.changes &&
            StartsWithClear(engine.window.scenes.last) &&
            OutputSize() == engine.window.presented_output;
 }
@@ -195,7 +195,8 @@ static void ShowWindowScene()
     // After anything that may have spoilt the window, it is drawn whole.
     DrawWindowScene(SceneSteps(), !engine.window.force_present);
     // Read back before presenting: afterwards the back buffer is undefined.
-    platform->Presenting(PictureBase(&SceneSteps()));
+    if (platform->Presenting)
+        platform->Presenting(PictureBase(&SceneSteps()));
     SDL_RenderPresent(engine.video.renderer);
     engine.loop.presented = true;
     engine.window.force_present = false;
@@ -231,7 +232,7 @@ bool HGE::Gfx_BeginScene(HTARGET target)
     engine.scene.target = target;
     SDL_RenderGetViewport(engine.video.renderer, &engine.scene.area);
     // Nobody can see a headless window unless a test reads it back.
-    engine.scene.dry = !target && platform->WindowUnseen();
+    engine.scene.dry = !target && Says(platform->WindowUnseen);
     engine.scene.record = entry ? &entry->scenes : &engine.window.scenes;
     engine.scene.record->next.clear();
     engine.scene.matched = 0;
@@ -288,7 +289,8 @@ void HGE::Gfx_RenderQuad(const hgeQuad *quad)
 {
     if (!quad)
         return;
-    platform->QuadGiven(*quad, engine.scene.active ? engine.scene.target : 0);
+    if (platform->QuadGiven)
+        platform->QuadGiven(*quad, engine.scene.active ? engine.scene.target : 0);
     if (!engine.scene.active)
         return;
     DrawStep &step = NewStep();

@@ -37,16 +37,16 @@ static bool StartVideo(HGE *hge)
 }
 
 // Nothing to wait for headless, and the virtual clock's frames take no time.
-static bool RendererMayWait()
+static bool RendererNeverWaits()
 {
-    return !seam.headless && !seam.virtual_clock && Native().RendererMayWait();
+    return seam.headless || seam.virtual_clock || Says(Native().RendererNeverWaits);
 }
 
 // Headless, only a test that plugs a pad in starts them, so that no pad of
 // the machine the tests run on takes part.
-static bool LooksForPads()
+static bool IgnoresPads()
 {
-    return !seam.headless && Native().LooksForPads();
+    return seam.headless;
 }
 
 static double Seconds()
@@ -64,12 +64,11 @@ static void FrameBegins(int frame)
     if (seam.virtual_clock && frame > 0)
         seam.now += seam.clock_step;
     seam.frame_count = frame + 1;
-    Native().FrameBegins(frame);
 }
 
-static bool PacesFrames()
+static bool FramesUnpaced()
 {
-    return !seam.virtual_clock && Native().PacesFrames();
+    return seam.virtual_clock;
 }
 
 static void WaitUntil(double seconds)
@@ -80,14 +79,13 @@ static void WaitUntil(double seconds)
 
 static bool FrameEnds(int frame)
 {
-    return (seam.frame_hook && seam.frame_hook(frame)) || Native().FrameEnds(frame);
+    return seam.frame_hook && seam.frame_hook(frame);
 }
 
 // While keys are scripted, the frame's key is the script's, whatever else
 // the platform reported.
 static void InputRead()
 {
-    Native().InputRead();
     if (!seam.scripted_keys)
         return;
     engine.loop.key = 0;
@@ -120,7 +118,7 @@ static bool WindowUnseen()
 
 static bool RedrawsEverything()
 {
-    return seam.redraw_every_frame || Native().RedrawsEverything();
+    return seam.redraw_every_frame;
 }
 
 static void Presenting(PictureSize picture)
@@ -128,7 +126,8 @@ static void Presenting(PictureSize picture)
     if (seam.capture_window)
         CaptureShownWindow();
     ++seam.presents;
-    Native().Presenting(picture);
+    if (Native().Presenting)
+        Native().Presenting(picture);
 }
 
 static void QuadGiven(const hgeQuad &quad, HTARGET target)
@@ -140,7 +139,8 @@ static void QuadGiven(const hgeQuad &quad, HTARGET target)
 static void Stops()
 {
     UnplugVirtualPads();
-    Native().Stops();
+    if (Native().Stops)
+        Native().Stops();
 }
 
 static void Log(const std::string &line)
@@ -153,24 +153,24 @@ static void Log(const std::string &line)
 
 const Platform seam_platform = {
     .StartVideo = StartVideo,
-    .RendererMayWait = RendererMayWait,
-    .LooksForPads = LooksForPads,
+    .RendererNeverWaits = RendererNeverWaits,
     .ProgramName = [] { return NativePlatform().ProgramName(); },
     .Stops = Stops,
     .Seconds = Seconds,
     .Seed = Seed,
-    .FrameBegins = FrameBegins,
-    .PacesFrames = PacesFrames,
     .WaitUntil = WaitUntil,
-    .FrameEnds = FrameEnds,
-    .InputRead = InputRead,
     .MarkKeysDown = MarkKeysDown,
     .UsableArea = UsableArea,
-    .WindowUnseen = WindowUnseen,
-    .RedrawsEverything = RedrawsEverything,
     .Presenting = Presenting,
-    .QuadGiven = QuadGiven,
     .Log = Log,
     // The real network: tests play through a real server.
     .Network = [] { return Native().Network ? Native().Network() : nullptr; },
+    .IgnoresPads = IgnoresPads,
+    .FrameBegins = FrameBegins,
+    .FramesUnpaced = FramesUnpaced,
+    .FrameEnds = FrameEnds,
+    .InputRead = InputRead,
+    .WindowUnseen = WindowUnseen,
+    .RedrawsEverything = RedrawsEverything,
+    .QuadGiven = QuadGiven,
 };

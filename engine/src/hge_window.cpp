@@ -190,7 +190,7 @@ static void DrawPicture(const Picture &picture, PictureSize output, bool may_reu
     const PictureLayout layout = FitPicture({target.width, target.height}, output);
     // Only a framebuffer that outlives its presents can be drawn in part;
     // a shrunk picture is always drawn whole.
-    bool tracked = engine.video.software && !platform->RedrawsEverything() && layout.multiple > 0;
+    bool tracked = engine.video.software && !Says(platform->RedrawsEverything) && layout.multiple > 0;
     // The output holds this target already, laid out the same way (a
     // target's size never changes) and shown alike.
     const bool reuse = tracked && may_reuse && shown.valid && shown.target == picture.handle &&

@@ -164,8 +164,7 @@ protected:
             }
             return frame > last_frame;
         });
-        char command_line[] = "";
-        run.exit_code = WinMain(nullptr, nullptr, command_line, 1);
+        run.exit_code = RunWinMain();
         run.log = hgeTesting::LogLines();
         hgeTesting::Reset();
         fs::current_path(home);

@@ -499,8 +499,7 @@ TEST(EscapeEndsTheProgram, OnTheTitleAndTheMenuBeforeAnyMatch)
         hgeTesting::QueueKeys(keys);
         int frames = 0;
         hgeTesting::SetFrameHook([&](int) { return ++frames > 10; });
-        char command_line[] = "";
-        EXPECT_EQ(WinMain(nullptr, nullptr, command_line, 1), 0);
+        EXPECT_EQ(RunWinMain(), 0);
         EXPECT_LT(frames, static_cast<int>(keys.size()));
         hgeTesting::Reset();
     }

@@ -162,7 +162,7 @@ TEST(AttackKeys, ConfirmedCaptureRecordsAttackerAndTarget)
 TEST(ComputerTurn, ShowsWhatThenWhereThenPlaysWhileThePersonsKeysWait)
 {
     Options options;
-    options.command_line = "--computer stripes";
+    options.words = {"--computer", "stripes"};
     options.first_side = STRIPES;
     bool person_moved = false;
     const auto records = Play(options, [&](const Record &r) {

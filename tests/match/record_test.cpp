@@ -69,7 +69,7 @@ TEST(RecordedMatch, ReplaysToTheSamePositionAtOnceAndOnScreen)
     Options recording;
     recording.seed = 77;
     recording.max_seconds = 3000;
-    recording.command_line = "--computer both --level easy --record \"" + file + "\"";
+    recording.words = {"--computer", "both", "--level", "easy", "--record", file};
     Seen_End recorded;
     Run_Match(recording, [&](const Frame &frame) {
         if (opponent[SOLIDS]->Get_Points() + opponent[STRIPES]->Get_Points() < ROUNDS ||
@@ -106,7 +106,7 @@ TEST(RecordedMatch, ReplaysToTheSamePositionAtOnceAndOnScreen)
     // then the keyboard's: Space and Right move its cursors.
     Options replay;
     replay.max_seconds = 3000;
-    replay.command_line = "--replay \"" + file + "\"";
+    replay.words = {"--replay", file};
     Seen_End shown;
     bool keyboard_moved = false;
     size_t shown_moves = 0;
@@ -163,22 +163,19 @@ TEST(RecordedMatch, FilesThatWillNotDoSayWhereAndStartNothing)
     for (const Case &c : cases) {
         const std::string path = folder + "/" + c.name + ".txt";
         torvek_test::WriteFile(path, c.text);
-        std::string line = "--replay \"" + path + "\"";
         testing::internal::CaptureStderr();
-        const int status = WinMain(nullptr, nullptr, line.data(), 1);
+        const int status = RunWinMain({"--replay", path});
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(status, 2) << c.name;
         EXPECT_NE(err.find(path + c.says), std::string::npos) << c.name << ": " << err;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << c.name << ": " << err;
     }
-    std::string missing = "--replay \"" + folder + "/none.txt\"";
     testing::internal::CaptureStderr();
-    EXPECT_EQ(WinMain(nullptr, nullptr, missing.data(), 1), 2);
+    EXPECT_EQ(RunWinMain({"--replay", folder + "/none.txt"}), 2);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("none.txt: cannot be read"),
               std::string::npos);
-    std::string unwritable = "--record \"" + folder + "/no/such/folder.txt\"";
     testing::internal::CaptureStderr();
-    EXPECT_EQ(WinMain(nullptr, nullptr, unwritable.data(), 1), 2);
+    EXPECT_EQ(RunWinMain({"--record", folder + "/no/such/folder.txt"}), 2);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("folder.txt: cannot be written"),
               std::string::npos);
     EXPECT_EQ(hgeTesting::FrameCount(), 0);

@@ -146,7 +146,7 @@ TEST(WholeMatch, TwoRoundsWonInARowFromTheTitleScreenTheSameWayEveryTime)
 TEST(WholeMatch, TheComputerPlaysBothSidesThroughRoundsByItself)
 {
     Options options;
-    options.command_line = "--computer both";
+    options.words = {"--computer", "both"};
     options.step = 1.0f / 8;
     // Rounds between equals are long: every move takes seconds to show and play.
     options.max_seconds = 3600;

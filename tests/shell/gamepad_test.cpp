@@ -100,8 +100,7 @@ TEST(GamepadPlay, APadStartsAMatchAndPlacesAPieceAndUnpluggingItChangesNothingEl
             found->second();
         return frame >= script.rbegin()->first;
     });
-    char command_line[] = "";
-    EXPECT_EQ(WinMain(nullptr, nullptr, command_line, 1), 0);
+    EXPECT_EQ(RunWinMain(), 0);
     hgeTesting::Reset();
     ASSERT_GE(pad, 0);
     EXPECT_TRUE(placed_by_first);

@@ -81,8 +81,7 @@ TEST(RestingProgram, ThePlayerSeesEveryChangeAndRestingScreensArePresentedOnce)
         hge->Release();
         return frame + 1 == static_cast<int>(keys.size());
     });
-    char command_line[] = "";
-    ASSERT_EQ(WinMain(nullptr, nullptr, command_line, 1), 0);
+    ASSERT_EQ(RunWinMain(), 0);
     hgeTesting::Reset();
 
     ASSERT_EQ(presents.size(), keys.size());

@@ -75,7 +75,7 @@ TEST(StartUp, QuittingMidRoundFreesHandsAndCellsOnce)
 
 // What every frame drew, quad by quad, as text that two runs can be compared by.
 static std::vector<std::string> Frames_Drawn(const std::vector<int> &keys,
-                                             const std::string &command_line = "")
+                                             const std::vector<std::string> &words = {})
 {
     std::vector<std::string> frames;
     hgeTesting::RecordQuads(true);
@@ -88,7 +88,7 @@ static std::vector<std::string> Frames_Drawn(const std::vector<int> &keys,
         frames.push_back(drawn);
         hgeTesting::ClearQuads();
         return false;
-    }, 1, 0.0f, command_line);
+    }, 1, 0.0f, words);
     hgeTesting::Reset();
     return frames;
 }
@@ -109,70 +109,61 @@ TEST(StartUp, ASecondRunInOneProcessStartsAsTheFirst)
     std::vector<int> watching = {HGEK_ENTER, HGEK_N};
     watching.resize(60 * 12, 0);
     watching.push_back(HGEK_ESCAPE);
-    const std::vector<std::string> computer_first = Frames_Drawn(watching, "--computer both");
-    EXPECT_EQ(Frames_Drawn(watching, "--computer both"), computer_first);
+    const std::vector<std::string> computer_first = Frames_Drawn(watching, {"--computer", "both"});
+    EXPECT_EQ(Frames_Drawn(watching, {"--computer", "both"}), computer_first);
 }
 
-// The command line the program's entry makes of these arguments.
-static std::string Quoted(std::initializer_list<const char *> arguments)
+// The words as a test's trace shows them, cut short.
+static std::string Shown(const std::vector<std::string> &words)
 {
-    const std::vector<const char *> list(arguments);
-    return QuotedCommandLine(static_cast<int>(list.size()), list.data());
+    std::string line;
+    for (const std::string &word : words)
+        line += (line.empty() ? "" : " ") + word;
+    return line.substr(0, 60);
 }
 
 // --help and --version answer and end; a word the program does not know ends
 // it with status 2 and a line that says what is wrong, echoing the word cut
-// short. None opens a window. The line splits into words as on Windows, and
-// the entry's quoting of any argument comes back as that one word.
+// short. None opens a window. Every word arrives whole: blanks, tabs, quotes
+// and backslashes inside one are its own, and an empty word is a word.
 TEST(CommandLine, AnswersHelpAndVersionAndRefusesWhatItDoesNotKnow)
 {
     struct Case {
-        std::string line;
+        std::vector<std::string> words;
         int status;
         const char *out;  // on standard output
         const char *err;  // on standard error
     };
     const std::string pasted(100000, 'x');
     const Case cases[] = {
-        {"--help", 0, "--computer SIDE", ""},
-        {"-h", 0, "--computer SIDE", ""},
-        {"--level easy --help", 0, "--computer SIDE", ""},
-        {"--version", 0, "torvek ", ""},
-        {"--computer", 2, "", "--computer needs a value"},
-        {"--computer --level easy", 2, "", "--computer needs a value"},
-        {"--computer nobody", 2, "", "solids, stripes or both"},
-        {"--computer=both --level middling", 2, "", "--level middling: expected easy, medium or hard"},
-        {"--help=me", 2, "", "takes no value"},
-        {"--bogus=1", 2, "", "unknown option --bogus\n"},
-        {"-x", 2, "", "unknown option -x"},
-        {"--computer " + pasted, 2, "", "--computer xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...: expected"},
-        {"--" + pasted + "=1", 2, "", "unknown option --xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\n"},
+        {{"--help"}, 0, "--computer SIDE", ""},
+        {{"-h"}, 0, "--computer SIDE", ""},
+        {{"--level", "easy", "--help"}, 0, "--computer SIDE", ""},
+        {{"--version"}, 0, "torvek ", ""},
+        {{"--computer"}, 2, "", "--computer needs a value"},
+        {{"--computer", "--level", "easy"}, 2, "", "--computer needs a value"},
+        {{"--computer", "nobody"}, 2, "", "solids, stripes or both"},
+        {{"--computer=both", "--level", "middling"}, 2, "", "--level middling: expected easy, medium or hard"},
+        {{"--help=me"}, 2, "", "takes no value"},
+        {{"--bogus=1"}, 2, "", "unknown option --bogus\n"},
+        {{"-x"}, 2, "", "unknown option -x"},
+        {{"--computer", pasted}, 2, "", "--computer xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...: expected"},
+        {{"--" + pasted + "=1"}, 2, "", "unknown option --xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\n"},
         // The value's 40th byte starts a two-byte character: cut before it.
-        {"--level " + std::string(39, 'a') + "\u00e9\u00e9", 2, "", "aa...: expected"},
-        // Quotes keep blanks inside a word and may start or end in it; a quote
-        // behind an odd number of backslashes is a quote, behind an even one
-        // half of them; other backslashes stay; "" is an empty word, and one
-        // quote inside quotes.
-        {"\"--level=easy hard\"", 2, "", "--level easy hard: expected"},
-        {"--level\t\"ea\"sy \"--bogus\"", 2, "", "unknown option --bogus\n"},
-        {"--level a\\\\\\\"b\\c", 2, "", "--level a\\\"b\\c: expected"},
-        {"--level \"a b\\\\\" c", 2, "", "--level a b\\: expected"},
-        {"--level \"a\"\"b\"", 2, "", "--level a\"b: expected"},
-        {"--level \"\"", 2, "", "--level : expected"},
-        {Quoted({"--level", "say \"hi\" \\ to\tC:\\Games\\"}), 2, "",
-         "--level say \"hi\" \\ to\tC:\\Games\\: expected"},
-        {Quoted({"--level", "\\\\\"\\"}), 2, "", "--level \\\\\"\\: expected"},
-        {Quoted({"--level", ""}), 2, "", "--level : expected"},
-        {Quoted({"--computer", "both", "--level=easy hard"}), 2, "", "--level easy hard: expected"},
+        {{"--level", std::string(39, 'a') + "\u00e9\u00e9"}, 2, "", "aa...: expected"},
+        {{"--level=easy hard"}, 2, "", "--level easy hard: expected"},
+        {{"--level", "say \"hi\" \\ to\tC:\\Games\\"}, 2, "", "--level say \"hi\" \\ to\tC:\\Games\\: expected"},
+        {{"--level", "\"easy\""}, 2, "", "--level \"easy\": expected"},
+        {{"--level", ""}, 2, "", "--level : expected"},
+        {{"--computer", "both", "--level=easy hard"}, 2, "", "--level easy hard: expected"},
     };
     for (const Case &c : cases) {
-        std::string line = c.line;
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        const int status = WinMain(nullptr, nullptr, line.data(), 1);
+        const int status = RunWinMain(c.words);
         const std::string out = testing::internal::GetCapturedStdout();
         const std::string err = testing::internal::GetCapturedStderr();
-        const std::string shown = c.line.substr(0, 60);
+        const std::string shown = Shown(c.words);
         EXPECT_EQ(status, c.status) << shown;
         EXPECT_NE(out.find(c.out), std::string::npos) << shown << ": " << out;
         EXPECT_NE(err.find(c.err), std::string::npos) << shown << ": " << err.substr(0, 200);
@@ -193,19 +184,18 @@ TEST(CommandLine, AnswersHelpAndVersionAndRefusesWhatItDoesNotKnow)
 TEST(CommandLine, TheLastOfARepeatedOptionCountsAndALevelAloneOnlyWarns)
 {
     struct Case {
-        const char *line;
+        std::vector<std::string> words;
         bool solids_human, stripes_human;
         int level;
         bool warns;
     };
     const Case cases[] = {
-        {"--computer stripes --computer solids", false, true, LEVEL_HARD, false},
-        {"--computer solids --computer both", false, false, LEVEL_HARD, false},
-        {"--computer both --level easy --level hard", false, false, LEVEL_HARD, false},
-        {"--level easy --computer=stripes", true, false, LEVEL_EASY, false},
-        {"--level easy", true, true, LEVEL_EASY, true},
-        {"--fullscreen --window --level=hard", true, true, LEVEL_HARD, true},
-        {"\"--computer\" st\"ripes\"\t--level=\"easy\"", true, false, LEVEL_EASY, false},
+        {{"--computer", "stripes", "--computer", "solids"}, false, true, LEVEL_HARD, false},
+        {{"--computer", "solids", "--computer", "both"}, false, false, LEVEL_HARD, false},
+        {{"--computer", "both", "--level", "easy", "--level", "hard"}, false, false, LEVEL_HARD, false},
+        {{"--level", "easy", "--computer=stripes"}, true, false, LEVEL_EASY, false},
+        {{"--level", "easy"}, true, true, LEVEL_EASY, true},
+        {{"--fullscreen", "--window", "--level=hard"}, true, true, LEVEL_HARD, true},
     };
     for (const Case &c : cases) {
         bool humans[SIDES] = {};
@@ -218,15 +208,16 @@ TEST(CommandLine, TheLastOfARepeatedOptionCountsAndALevelAloneOnlyWarns)
                 windowed = hge->System_GetState(HGE_WINDOWED);
             }
             return false;
-        }, 1, 0.0f, c.line);
+        }, 1, 0.0f, c.words);
         const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(status, 0) << c.line;
-        EXPECT_EQ(humans[SOLIDS], c.solids_human) << c.line;
-        EXPECT_EQ(humans[STRIPES], c.stripes_human) << c.line;
-        EXPECT_EQ(computer_level, c.level) << c.line;
-        EXPECT_TRUE(windowed) << c.line;
+        const std::string shown = Shown(c.words);
+        EXPECT_EQ(status, 0) << shown;
+        EXPECT_EQ(humans[SOLIDS], c.solids_human) << shown;
+        EXPECT_EQ(humans[STRIPES], c.stripes_human) << shown;
+        EXPECT_EQ(computer_level, c.level) << shown;
+        EXPECT_TRUE(windowed) << shown;
         EXPECT_EQ(err.find("--level changes nothing without --computer") != std::string::npos, c.warns)
-            << c.line << ": " << err;
+            << shown << ": " << err;
         hgeTesting::Reset();
     }
 }

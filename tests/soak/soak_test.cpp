@@ -66,7 +66,7 @@ void Random_Pointer(std::mt19937 &random)
     }
 }
 
-Soak_Result Soak(long frames, uint32_t seed, std::string command_line = "")
+Soak_Result Soak(long frames, uint32_t seed, const std::vector<std::string> &words = {})
 {
     soak::Match_Watch watch;
     soak::Key_Mix keys(seed);
@@ -96,7 +96,7 @@ Soak_Result Soak(long frames, uint32_t seed, std::string command_line = "")
         hgeTesting::SetTime(static_cast<float>(now));
         return false;
     });
-    result.exit_code = WinMain(nullptr, nullptr, command_line.data(), 1);
+    result.exit_code = RunWinMain(words);
     result.frames_run = hgeTesting::FrameCount();
     result.tally = watch.Counts();
     hgeTesting::Reset();
@@ -134,12 +134,15 @@ TEST(Soak, ComputerSidesKeepEveryPromiseOfTheMatch)
 {
     const long frames = From_Environment("TORVEK_SOAK_FRAMES", 30000) / 3;
     const uint32_t seed = static_cast<uint32_t>(From_Environment("TORVEK_SOAK_SEED", 1));
-    for (const char *command_line : {"--computer stripes", "--computer both --level easy",
-                                     "--computer both"}) {
-        SCOPED_TRACE(command_line);
-        const Soak_Result result = Soak(frames, seed, command_line);
-        std::cout << "soak, seed " << seed << ", " << command_line << ": "
-                  << result.tally.Summary() << std::endl;
+    const std::vector<std::string> players[] = {
+        {"--computer", "stripes"}, {"--computer", "both", "--level", "easy"}, {"--computer", "both"}};
+    for (const std::vector<std::string> &words : players) {
+        std::string shown;
+        for (const std::string &word : words)
+            shown += (shown.empty() ? "" : " ") + word;
+        SCOPED_TRACE(shown);
+        const Soak_Result result = Soak(frames, seed, words);
+        std::cout << "soak, seed " << seed << ", " << shown << ": " << result.tally.Summary() << std::endl;
         EXPECT_EQ(result.problem, "");
         EXPECT_EQ(result.exit_code, 0);
         EXPECT_GT(result.tally.captures, 0);

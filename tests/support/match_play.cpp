@@ -50,8 +50,7 @@ int Run_Match(const Options &options, const std::function<bool(const Frame &)> &
         }
         return each_frame(Frame{index, hge->Timer_GetTime(), Look()});
     });
-    std::string command_line = options.command_line;
-    const int result = WinMain(nullptr, nullptr, command_line.data(), 1);
+    const int result = RunWinMain(options.words);
     hgeTesting::Reset();
     return result;
 }

@@ -71,8 +71,8 @@ struct Options {
     int first_side = -1;
     // Runs once the match has started, before its first frame: a position to play from.
     std::function<void()> setup;
-    // What the program is started with, such as "--computer both".
-    std::string command_line;
+    // The words the program is started with, such as {"--computer", "both"}.
+    std::vector<std::string> words;
     // A program that never reaches what the test waits for is stopped after
     // this much of its time, and the test fails.
     float max_seconds = 600;

@@ -5,7 +5,7 @@
 namespace torvek_test {
 
 int RunGame(const std::vector<int> &keys, const std::function<bool(int frame)> &hook,
-            uint32_t seed, float start_time, std::string command_line)
+            uint32_t seed, float start_time, std::vector<std::string> words)
 {
     hgeTesting::UseHeadless();
     hgeTesting::UseVirtualClock(1.0f / 60.0f, start_time);
@@ -13,7 +13,7 @@ int RunGame(const std::vector<int> &keys, const std::function<bool(int frame)> &
     hgeTesting::QueueKeys(keys);
     if (hook)
         hgeTesting::SetFrameHook(hook);
-    return WinMain(nullptr, nullptr, command_line.data(), 1);
+    return RunWinMain(std::move(words));
 }
 
 }  // namespace torvek_test

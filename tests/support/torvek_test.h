@@ -14,8 +14,8 @@ namespace torvek_test {
 // Runs the real program headless from the title screen: a virtual clock of
 // 60 frames a second starting at `start_time`, Random_Int seeded with `seed`,
 // the keys one per frame, and `hook` after every frame (true stops the loop),
-// started with the options of `command_line`. Returns what WinMain returns.
+// started with the words of its command line. Returns what WinMain returns.
 int RunGame(const std::vector<int> &keys, const std::function<bool(int frame)> &hook = nullptr,
-            uint32_t seed = 1, float start_time = 0.0f, std::string command_line = "");
+            uint32_t seed = 1, float start_time = 0.0f, std::vector<std::string> words = {});
 
 }  // namespace torvek_test

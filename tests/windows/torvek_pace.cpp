@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "hge_entry.h"
 #include "hge_testing.h"
@@ -80,7 +81,7 @@ int main(int argc, char **argv)
     double measured_seconds = 20.0;
     bool rising = false;
     bool first_picture_only = false;
-    std::string command_line;
+    std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--seconds" && i + 1 < argc) {
@@ -90,7 +91,7 @@ int main(int argc, char **argv)
         } else if (argument == "--first-picture") {
             first_picture_only = true;
         } else {
-            command_line += (command_line.empty() ? "" : " ") + argument;
+            words.push_back(argument);
         }
     }
     Phase phase = Phase::FirstPicture;
@@ -143,5 +144,5 @@ int main(int argc, char **argv)
         }
         return false;
     });
-    return WinMain(nullptr, nullptr, command_line.data(), 1);
+    return RunWinMain(words);
 }
