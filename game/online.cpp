@@ -62,6 +62,7 @@ static std::string token;                     // the seat's, while we hold one
 static int seat = -1;                         // the side we play; -1 for none or watching
 static bool match_on_screen = false;
 static bool welcomed_once = false;            // the relay has answered this run
+static bool welcomed_to_seat = false;         // the relay gave us a seat this run
 static Match_State confirmed;                 // the relay's match, as far as it confirmed moves
 static std::vector<Move> confirmed_moves;
 static std::deque<Confirmed_Move> to_play;    // confirmed, not started in the game yet
@@ -150,22 +151,26 @@ static std::filesystem::path Seats_File()
     return folder.empty() ? folder : folder / "seats";
 }
 
-// One line a seat: relay, room, token.
-static std::vector<std::vector<std::string>> Read_Seats()
+// One line a seat: relay, room, side, token.
+struct Stored_Seat {
+    std::string relay, room, side, token;
+};
+
+static std::vector<Stored_Seat> Read_Seats()
 {
-    std::vector<std::vector<std::string>> seats;
+    std::vector<Stored_Seat> seats;
     std::ifstream in(Seats_File());
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream words(line);
-        std::string relay, code, seat_token;
-        if (words >> relay >> code >> seat_token)
-            seats.push_back({relay, code, seat_token});
+        Stored_Seat stored;
+        if (words >> stored.relay >> stored.room >> stored.side >> stored.token)
+            seats.push_back(stored);
     }
     return seats;
 }
 
-static void Write_Seats(const std::vector<std::vector<std::string>> &seats)
+static void Write_Seats(const std::vector<Stored_Seat> &seats)
 {
     const std::filesystem::path file = Seats_File();
     if (file.empty())
@@ -173,27 +178,47 @@ static void Write_Seats(const std::vector<std::vector<std::string>> &seats)
     std::error_code ignored;
     std::filesystem::create_directories(file.parent_path(), ignored);
     std::ofstream out(file, std::ios::trunc);
-    for (const auto &s : seats)
-        out << s[0] << ' ' << s[1] << ' ' << s[2] << '\n';
+    for (const Stored_Seat &s : seats)
+        out << s.relay << ' ' << s.room << ' ' << s.side << ' ' << s.token << '\n';
+    out.close();
     std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
                                  ignored);
 }
 
-static std::string Stored_Token(const std::string &code)
+// The seat of `side` kept for this relay: in the room given, or in any room
+// (the host's, which --host takes back on the same relay).
+static const Stored_Seat *Find_Seat(const std::vector<Stored_Seat> &seats, int side, const std::string &code)
 {
-    for (const auto &s : Read_Seats())
-        if (s[0] == relay_url && Upper_Code(s[1]) == Upper_Code(code))
-            return s[2];
-    return "";
+    for (const Stored_Seat &s : seats)
+        if (s.relay == relay_url && s.side == SIDE_NAMES[side] && (code.empty() || s.room == code))
+            return &s;
+    return nullptr;
 }
 
 static void Store_Token(bool keep)
 {
     auto seats = Read_Seats();
-    std::erase_if(seats, [](const auto &s) { return s[0] == relay_url && Upper_Code(s[1]) == room; });
+    if (seat < 0)
+        return;
+    std::erase_if(seats, [](const Stored_Seat &s) {
+        return s.relay == relay_url && s.room == room && s.side == SIDE_NAMES[seat];
+    });
     if (keep)
-        seats.push_back({relay_url, room, token});
+        seats.push_back({relay_url, room, SIDE_NAMES[seat], token});
     Write_Seats(seats);
+}
+
+// A seat kept from a run that ended without leaving: the guest's in the room
+// of its link, the host's on the same relay.
+static void Take_Back_Stored_Seat()
+{
+    const auto seats = Read_Seats();
+    const int side = options.role == ONLINE_HOST ? SOLIDS : STRIPES;
+    if (const Stored_Seat *stored = Find_Seat(seats, side, options.role == ONLINE_HOST ? "" : room)) {
+        room = stored->room;
+        token = stored->token;
+        seat = side;
+    }
 }
 
 // ---------------------------------------------------------------- saying things
@@ -431,6 +456,7 @@ static void Take_Seat(const json &message)
     room = message.value("room", room);
     token = message.value("token", token);
     seat = Side_Named(message.value("seat", json()));
+    welcomed_to_seat = true;
     Store_Token(true);
     if (message["type"] == "created") {
         Say("Waiting for a friend", "Room " + room);
@@ -444,11 +470,17 @@ static void Take_Error(const json &message)
 {
     const std::string code = message.value("code", "");
     const std::string words = message.value("message", code);
-    if (code == "bad-token" && !match_on_screen && options.role == ONLINE_GUEST) {
-        // A seat kept from an earlier match in this room that the relay no longer knows.
-        token.clear();
+    if ((code == "bad-token" || code == "no-such-room") && !match_on_screen && !token.empty() &&
+        !welcomed_to_seat) {
+        // A seat kept from an earlier run that the relay no longer knows.
         Store_Token(false);
-        Send({{"type", "join"}, {"room", room}});
+        token.clear();
+        seat = -1;
+        if (options.role == ONLINE_HOST)
+            room.clear();
+        else
+            room = Upper_Code(options.room);
+        Enter_Room();
     } else if (code == "no-such-room") {
         Fail("There is no room " + room, "Check the code or the link");
     } else if (code == "room-full") {
@@ -613,8 +645,8 @@ void Online_Start()
         Fail("A room cannot be made here", why);
         return;
     }
-    if (options.role == ONLINE_GUEST)
-        token = Stored_Token(room);
+    if (options.role != ONLINE_WATCHER)
+        Take_Back_Stored_Seat();
     Say("Connecting", relay_url);
     Connect();
 }
@@ -682,6 +714,7 @@ void Reset_Online()
     seat = -1;
     match_on_screen = false;
     welcomed_once = false;
+    welcomed_to_seat = false;
     confirmed = Match_Start(SOLIDS);
     confirmed_moves.clear();
     to_play.clear();

@@ -7,7 +7,7 @@
 //     final HASH SOLIDS_POINTS STRIPES_POINTS MOVES_PLAYED
 // Status 0 when it got there, 1 when its time ran out first.
 //
-//     torvek_online_player [--seed N] [--rounds R] [--seconds S] -- GAME OPTIONS...
+//     torvek_online_player [--seed N] [--rounds R] [--seconds S] [--state DIR] -- GAME OPTIONS...
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +35,7 @@ struct Player_Options {
     unsigned seed = 1;
     int rounds = 1;
     int seconds = 120;
+    std::string state;  // the player's state folder, where it keeps its seat
     std::vector<std::string> game;
 };
 
@@ -46,7 +47,9 @@ bool Read(int argc, char **argv, Player_Options &options)
             return false;
         const std::string word = argv[i];
         const int value = std::atoi(argv[i + 1]);
-        if (word == "--seed")
+        if (word == "--state")
+            options.state = argv[i + 1];
+        else if (word == "--seed")
             options.seed = static_cast<unsigned>(value);
         else if (word == "--rounds")
             options.rounds = value;
@@ -74,6 +77,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: torvek_online_player [--seed N] [--rounds R] [--seconds S] -- OPTIONS\n");
         return 2;
     }
+    if (!options.state.empty())
+        setenv("XDG_STATE_HOME", options.state.c_str(), 1);
     std::mt19937 random(options.seed);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.seconds);
     bool done = false;

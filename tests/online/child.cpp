@@ -1,0 +1,116 @@
+#include "child.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+using Clock = std::chrono::steady_clock;
+
+static double Seconds_Since(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+Child::Child(const std::vector<std::string> &words)
+{
+    int ends[2];
+    if (pipe(ends) != 0)
+        return;
+    pid = fork();
+    if (pid == 0) {
+        dup2(ends[1], STDOUT_FILENO);
+        close(ends[0]);
+        close(ends[1]);
+        std::vector<std::string> copy = words;
+        std::vector<char *> argv;
+        for (std::string &word : copy)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(ends[1]);
+    out = ends[0];
+}
+
+Child::~Child()
+{
+    if (Running()) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    if (out >= 0)
+        close(out);
+}
+
+std::string Child::Next_Line(double seconds)
+{
+    const Clock::time_point start = Clock::now();
+    for (;;) {
+        const size_t end = pending.find('\n');
+        if (end != std::string::npos) {
+            std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            return line;
+        }
+        const int left_ms = static_cast<int>((seconds - Seconds_Since(start)) * 1000);
+        pollfd ready{out, POLLIN, 0};
+        if (out < 0 || left_ms <= 0 || poll(&ready, 1, left_ms) <= 0)
+            return "";
+        char bytes[4096];
+        const ssize_t got = read(out, bytes, sizeof bytes);
+        if (got <= 0)
+            return "";
+        pending.append(bytes, static_cast<size_t>(got));
+    }
+}
+
+std::string Child::Line_Starting(const std::string &start, double seconds)
+{
+    const Clock::time_point begun = Clock::now();
+    while (Seconds_Since(begun) < seconds) {
+        const std::string line = Next_Line(seconds - Seconds_Since(begun));
+        if (line.rfind(start, 0) == 0)
+            return line;
+        if (line.empty() && !Running())
+            return "";
+    }
+    return "";
+}
+
+void Child::Signal(int signal_number)
+{
+    if (pid > 0)
+        kill(pid, signal_number);
+}
+
+bool Child::Running()
+{
+    if (pid <= 0)
+        return false;
+    int raw = 0;
+    if (waitpid(pid, &raw, WNOHANG) != pid)
+        return true;
+    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    pid = -1;
+    return false;
+}
+
+int Child::Wait(double seconds)
+{
+    const Clock::time_point start = Clock::now();
+    while (Running()) {
+        if (Seconds_Since(start) > seconds) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            pid = -1;
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return status;
+}

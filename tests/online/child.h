@@ -1,0 +1,33 @@
+// A program the online tests start: the relay, a player, a watcher. Its
+// standard output is read line by line with a time limit; it is stopped by
+// a signal of the test's choosing and killed if it outlives the test.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+class Child {
+public:
+    explicit Child(const std::vector<std::string> &words);
+    ~Child();
+    Child(const Child &) = delete;
+    Child &operator=(const Child &) = delete;
+
+    // The next line it prints within `seconds`; "" when none comes.
+    std::string Next_Line(double seconds);
+    // Reads lines until one starts with `start`, within `seconds`; "" when none does.
+    std::string Line_Starting(const std::string &start, double seconds);
+    void Signal(int signal_number);
+    // Its exit status once it ends within `seconds`; -1 when it does not
+    // (it is then killed), 128 + N for signal N.
+    int Wait(double seconds);
+    bool Running();
+
+private:
+    pid_t pid = -1;
+    int out = -1;
+    int status = -1;
+    std::string pending;
+};
