@@ -247,8 +247,9 @@ public:
     // After a failure or a close, a few words saying why, for the player
     // (also written to the log); "" while connecting or open.
     const char *Net_GetError();
-    // Sends what is queued and closes cleanly; the close itself goes on in
-    // the background (bounded). The state is HGENET_CLOSED at once.
+    // Sends what is queued, if the connection is open, and closes cleanly;
+    // the close itself goes on in the background over the next frames
+    // (bounded). The state is HGENET_CLOSED at once.
     // System_Shutdown does the same, waiting for the close a short while.
     void Net_Close();
     // A PEM file of certificate authorities that wss:// trusts besides the
