@@ -3,12 +3,16 @@
 # sanitizer build in build-asan/, the bounded fuzz runs and the Debian
 # package with its checks. Sourced, not run.
 
-TORVEK_PACKAGES=(cmake g++ pkg-config libsdl2-dev libsdl2-image-dev libgtest-dev libbenchmark-dev)
+# The relay (server/) is built on Boost.Beast, OpenSSL and nlohmann-json.
+TORVEK_PACKAGES=(cmake g++ pkg-config libsdl2-dev libsdl2-image-dev libgtest-dev libbenchmark-dev
+    libboost-dev libssl-dev nlohmann-json3-dev)
 # Only test.sh needs these: the package's dependencies are read with
 # dpkg-shlibdeps (dpkg-dev), the validators check what it installs, and the
 # desktop test plays the program with the mouse in an X server of its own
-# (xvfb, xdotool).
-TORVEK_TEST_PACKAGES=(dpkg-dev appstream desktop-file-utils lintian man-db xvfb xdotool)
+# (xvfb, xdotool). The relay's scenarios are clients in Python's websockets,
+# with certificates made by openssl.
+TORVEK_TEST_PACKAGES=(dpkg-dev appstream desktop-file-utils lintian man-db xvfb xdotool
+    python3-websockets openssl)
 TORVEK_BUILD_DIR=build
 
 # Prints the packages named that dpkg does not list as installed.
