@@ -13,8 +13,8 @@ TORVEK_PACKAGES=(cmake g++ pkg-config libsdl2-dev libsdl2-image-dev libgtest-dev
 # Only test.sh needs these: the package's dependencies are read with
 # dpkg-shlibdeps (dpkg-dev), the validators check what it installs, the
 # desktop test plays the program with the mouse in an X server of its own
-# (xvfb, xdotool), and the network tests talk to a WebSocket server of
-# Python's websockets with certificates made by openssl.
+# (xvfb, xdotool), and the network tests and the relay's scenarios talk
+# through Python's websockets, with certificates made by openssl.
 TORVEK_TEST_PACKAGES=(dpkg-dev appstream desktop-file-utils lintian man-db xvfb xdotool
     python3-websockets openssl)
 TORVEK_BUILD_DIR=build

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds a fuzz target with clang in a build folder of its own and runs it for
 # about SECONDS seconds (30 when not given) from its seed corpus. TARGET is
-# font (the default: font description files through the reader) or match
-# (frames of keys and clock steps through the whole program).
+# font (the default: font description files through the reader), match
+# (frames of keys and clock steps through the whole program) or relay
+# (connections' messages, drops and clock steps through the relay's lobby).
 # Exits non-zero on a finding (2 when clang++ is missing); the input that
 # caused it is kept in the build folder's fuzz-findings/.
-# Long runs: fuzz/run.sh 3600, fuzz/run.sh 3600 match
+# Long runs: fuzz/run.sh 3600, fuzz/run.sh 3600 match, fuzz/run.sh 3600 relay
 # The build folder is build-fuzz beside this one unless TORVEK_FUZZ_BUILD names
 # another; extra libFuzzer flags can be given in TORVEK_FUZZ_FLAGS.
 set -euo pipefail
@@ -33,8 +34,15 @@ match)
     # One byte a frame: a thousand frames is a few rounds at the longer steps.
     target_flags=(-max_len=1024)
     ;;
+relay)
+    seeds=$root/fuzz/relay_corpus
+    corpus=$build/fuzz-relay-corpus
+    findings=$build/fuzz-findings/relay-
+    # A few dozen messages: a room made, joined, played into and left.
+    target_flags=(-max_len=4096)
+    ;;
 *)
-    echo "usage: fuzz/run.sh [SECONDS] [font|match]" >&2
+    echo "usage: fuzz/run.sh [SECONDS] [font|match|relay]" >&2
     exit 2
     ;;
 esac

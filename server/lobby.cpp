@@ -355,7 +355,7 @@ void Lobby::Play(Connection &connection, const Client_Message &message)
                                               expected));
     };
     if (connection.room.empty() || connection.seat < 0) {
-        refuse("not-seated", "", 0);
+        refuse("not-seated", "", connection.room.empty() ? 0 : rooms.at(connection.room).match.moves);
         return;
     }
     const std::string code = connection.room;

@@ -35,7 +35,6 @@ constexpr std::size_t READ_BUFFER_KEEP = 8 * 1024;
 // A client that reads nothing is dropped rather than queued for without end.
 constexpr std::size_t SEND_QUEUE_MESSAGES = 256;
 constexpr std::size_t SEND_QUEUE_BYTES = 1024 * 1024;
-constexpr int HTTP_VERSION = 11;
 constexpr const char *SERVER_NAME = "torvek-relay";
 
 Relay_Core::Relay_Core(const Relay_Options &options)
