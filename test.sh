@@ -93,6 +93,7 @@ fi
 if command -v clang++ >/dev/null 2>&1; then
     torvek_fuzz font 30
     torvek_fuzz match 30
+    torvek_fuzz relay 30
 else
     echo "fuzz: clang++ not found (Debian package: clang); fuzzing skipped"
 fi

@@ -27,6 +27,9 @@ constexpr float FIRST_RETRY_SECONDS = 1.0f;
 constexpr float LONGEST_RETRY_SECONDS = 15.0f;
 // How long news of the friend ("... is back") stays on the match screen.
 constexpr float NEWS_SECONDS = 3.0f;
+constexpr size_t MOVES_SHOWN_AFTER_A_DROP = 2;
+// The waiting screen's words are wrapped inside this margin.
+constexpr float DETAIL_MARGIN = 8;
 
 static const char *const SIDE_NAMES[SIDES] = {"solids", "stripes"};
 static const char *const SIDE_TITLES[SIDES] = {"Solids", "Stripes"};
@@ -336,12 +339,15 @@ static void Take_Sync(const json &message)
         Fail("The relay's match does not follow the rules of this version");
         return;
     }
-    if (!match_on_screen)
+    const bool fresh = !match_on_screen;
+    if (fresh)
         Show_Match(first);
     const bool goes_on = played.size() <= record.moves.size() &&
                          std::equal(played.begin(), played.end(), record.moves.begin());
     to_play.clear();
-    if (goes_on) {
+    // A few moves missed in a drop are shown as they come; a match seen
+    // afresh, or far behind, is brought to the relay's position at once.
+    if (goes_on && !fresh && record.moves.size() - played.size() <= MOVES_SHOWN_AFTER_A_DROP) {
         for (size_t i = played.size(); i < record.moves.size(); ++i)
             to_play.push_back({record.moves[i], false});
     } else {
@@ -401,8 +407,8 @@ static void Take_Peer(const json &message)
     if (message.value("state", "") == "back")
         Tell(who + " is back.", true);
     else
-        Tell(who + " lost the connection; waiting " +
-                 std::to_string(message.value("wait", 0) / 60) + " min.", false);
+        Tell(who + " lost the connection.\nThe room waits " +
+                 std::to_string((message.value("wait", 0) + 59) / 60) + " min for them.", false);
 }
 
 static void Take_Ended(const json &message)
@@ -415,7 +421,7 @@ static void Take_Ended(const json &message)
     if (reason == "left")
         Fail(who + " left the match.");
     else if (reason == "abandoned")
-        Fail("The room has ended: " + who + " did not come back.");
+        Fail("The room has ended:\n" + who + " did not come back.");
     else
         Fail("The relay has shut down.");
 }
@@ -593,7 +599,8 @@ static bool Render_Online_Lobby()
     hge->Gfx_BeginScene(t_window_main);
     hge->Gfx_Clear(0);
     font2->printf(SCREEN_LENGTH / 2, 20, TEXT_CENTER, "%s", headline.c_str());
-    font1->printf(SCREEN_LENGTH / 2, 40, TEXT_CENTER, "%s", detail.c_str());
+    font1->printfb(DETAIL_MARGIN, 40, SCREEN_LENGTH - 2 * DETAIL_MARGIN, 30, TEXT_CENTER | TEXT_TOP, "%s",
+                   detail.c_str());
     if (!token.empty() && seat == SOLIDS && options.role == ONLINE_HOST && !match_on_screen) {
         font1->printf(SCREEN_LENGTH / 2, 70, TEXT_CENTER, "Send your friend the link:");
         float y = 85;
