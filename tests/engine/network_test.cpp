@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "child.h"
 #include "engine_test.h"
 #include "test_files.h"
 
@@ -54,27 +55,8 @@ std::string Python()
 // it saw: "open PATH", "received TEXT", "closed CODE".
 class TestServer {
 public:
-    explicit TestServer(const std::vector<std::string> &options = {})
+    explicit TestServer(const std::vector<std::string> &options = {}) : program(Words(options))
     {
-        int pipe_ends[2];
-        if (pipe(pipe_ends) != 0)
-            return;
-        std::vector<std::string> words = {Python(), std::string(TORVEK_SOURCE_DIR) + "/tests/engine/ws_server.py"};
-        words.insert(words.end(), options.begin(), options.end());
-        pid = fork();
-        if (pid == 0) {
-            dup2(pipe_ends[1], STDOUT_FILENO);
-            close(pipe_ends[0]);
-            close(pipe_ends[1]);
-            std::vector<char *> argv;
-            for (std::string &word : words)
-                argv.push_back(word.data());
-            argv.push_back(nullptr);
-            execvp(argv[0], argv.data());
-            _exit(127);
-        }
-        close(pipe_ends[1]);
-        out = pipe_ends[0];
         const std::string first = NextLine(SERVER_START_SECONDS);
         if (first.rfind("listening ", 0) == 0)
             port = std::stoi(first.substr(10));
@@ -82,16 +64,9 @@ public:
 
     ~TestServer()
     {
-        if (pid > 0) {
-            kill(pid, SIGCONT);
-            kill(pid, SIGTERM);
-            if (!Exited(SERVER_STOP_SECONDS)) {
-                kill(pid, SIGKILL);
-                waitpid(pid, nullptr, 0);
-            }
-        }
-        if (out >= 0)
-            close(out);
+        program.Signal(SIGCONT);
+        program.Signal(SIGTERM);
+        program.Wait(SERVER_STOP_SECONDS);
     }
 
     int Port() const { return port; }
@@ -102,27 +77,7 @@ public:
     }
 
     // The next line it says within `seconds`; "" when none comes.
-    std::string NextLine(double seconds = WAIT_SECONDS)
-    {
-        const Clock::time_point start = Clock::now();
-        for (;;) {
-            const size_t end = pending.find('\n');
-            if (end != std::string::npos) {
-                std::string line = pending.substr(0, end);
-                pending.erase(0, end + 1);
-                return line;
-            }
-            const int left_ms = static_cast<int>((seconds - SecondsSince(start)) * 1000);
-            pollfd ready{out, POLLIN, 0};
-            if (left_ms <= 0 || poll(&ready, 1, left_ms) <= 0)
-                return "";
-            char bytes[4096];
-            const ssize_t got = read(out, bytes, sizeof bytes);
-            if (got <= 0)
-                return "";
-            pending.append(bytes, static_cast<size_t>(got));
-        }
-    }
+    std::string NextLine(double seconds = WAIT_SECONDS) { return program.Next_Line(seconds); }
 
     // Skips lines until it says `line`; false when it does not within `seconds`.
     bool Says(const std::string &line, double seconds = WAIT_SECONDS)
@@ -138,25 +93,18 @@ public:
         return false;
     }
 
-    void Signal(int signal_number) { kill(pid, signal_number); }
-
-    bool Exited(double seconds)
-    {
-        const Clock::time_point start = Clock::now();
-        while (waitpid(pid, nullptr, WNOHANG) != pid) {
-            if (SecondsSince(start) > seconds)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        pid = -1;
-        return true;
-    }
+    void Signal(int signal_number) { program.Signal(signal_number); }
 
 private:
-    pid_t pid = -1;
-    int out = -1;
+    static std::vector<std::string> Words(const std::vector<std::string> &options)
+    {
+        std::vector<std::string> words = {Python(), std::string(TORVEK_SOURCE_DIR) + "/tests/engine/ws_server.py"};
+        words.insert(words.end(), options.begin(), options.end());
+        return words;
+    }
+
+    Child program;
     int port = 0;
-    std::string pending;
 };
 
 // The frame function's work, for RunFramesUntil.

@@ -1,6 +1,7 @@
-// A program the online tests start: the relay, a player, a watcher. Its
-// standard output is read line by line with a time limit; it is stopped by
-// a signal of the test's choosing and killed if it outlives the test.
+// A program a test starts (a WebSocket server, the relay, a player of an
+// online match): its standard output is read line by line with a time
+// limit; it is stopped by a signal of the test's choosing and killed if it
+// outlives the test. POSIX only.
 #pragma once
 
 #include <sys/types.h>
