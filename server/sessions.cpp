@@ -425,6 +425,9 @@ void Start_Session(Relay_Core &core, tcp::socket socket)
     const tcp::endpoint remote = socket.remote_endpoint(error);
     if (error)
         return;
+    // Moves are small messages that should leave at once, not wait for an
+    // acknowledgement of the one before (Nagle's algorithm).
+    socket.set_option(tcp::no_delay(true), error);
     const std::string address = remote.address().to_string();
     Address_Hold hold(core, address, core.lobby.Admit(address));
     if (core.tls)

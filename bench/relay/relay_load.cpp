@@ -133,6 +133,7 @@ void Client::Connect(const tcp::endpoint &source, const tcp::endpoint &relay)
             return;
         }
         beast::get_lowest_layer(self->ws).expires_never();
+        beast::get_lowest_layer(self->ws).socket().set_option(tcp::no_delay(true), error);
         self->ws.async_handshake("127.0.0.1", "/", [self](beast::error_code error) {
             self->room.on_connected();
             if (error) {

@@ -28,6 +28,7 @@ import websockets
 
 RELAY = os.environ.get("RELAY_PROGRAM", "torvek-relay")
 RULES_CHECK = os.environ.get("RELAY_RULES_CHECK", "relay_rules_check")
+EMBEDDED = os.environ.get("RELAY_EMBEDDED", "embedded_relay")
 OPENSSL = os.environ.get("RELAY_OPENSSL") or "openssl"
 
 ANSWER_TIME = 3.0  # seconds an answer may take on a busy machine
@@ -41,9 +42,9 @@ HASH_FORM = re.compile(r"^[0-9a-f]{16}$")
 class Relay:
     """A torvek-relay process on a free port, stopped by the scenario."""
 
-    def __init__(self, *options):
+    def __init__(self, *options, program=(RELAY,)):
         self.process = subprocess.Popen(
-            [RELAY, "--listen", "127.0.0.1:0", *options],
+            [*program, "--listen", "127.0.0.1:0", *options],
             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.pending = b""
         line = self.read_line()
@@ -710,6 +711,35 @@ class Shutdown(unittest.TestCase):
             began = time.monotonic()
             self.assertEqual(relay.stop(how, within=5), 0)
             self.assertLess(time.monotonic() - began, 5)
+
+
+class Embedded(unittest.TestCase):
+    def test_the_relay_inside_a_frame_loop_or_on_a_thread_of_its_own(self):
+        for mode in ("frames", "thread"):
+            relay = Relay(program=(EMBEDDED, mode))
+
+            async def scenario():
+                room = await open_room(relay)
+                watcher = await Client.open(relay)
+                await watcher.send({"type": "watch", "room": room.code})
+                await watcher.expect("watching")
+                await watcher.expect("sync")
+                chooser = random.Random(8)
+                for _ in range(10):
+                    await room.play_random(chooser, [watcher])
+                relay.process.send_signal(signal.SIGTERM)
+                for client in (room.host, room.guest, watcher):
+                    await client.expect("ended", reason="shutdown")
+                    self.assertEqual(await client.closed(), (1001, "shutdown"))
+            run(scenario())
+            self.assertEqual(relay.stop(within=10), 0, mode)
+            last = relay.read_line()
+            if mode == "frames":
+                # A poll does what is ready and returns: never a frame's wait.
+                longest = float(re.match(r"embedded: longest poll ([0-9.]+) ms$", last).group(1))
+                self.assertLess(longest, 100)
+            else:
+                self.assertEqual(last, "embedded: stopped")
 
 
 class Tls(unittest.TestCase):
