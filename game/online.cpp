@@ -631,6 +631,11 @@ bool Online_Active()
     return options.role != ONLINE_NONE;
 }
 
+bool Online_Over()
+{
+    return link_state == LINK_OVER;
+}
+
 void Online_Start()
 {
     if (!options.ca_file.empty())
