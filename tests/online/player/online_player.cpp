@@ -46,18 +46,18 @@ struct Player_Options {
 bool Read(int argc, char **argv, Player_Options &options)
 {
     int i = 1;
-    for (; i < argc && std::string(argv[i]) != "--"; i += 2) {
-        if (std::string(argv[i]) == "--until-over") {
+    while (i < argc && std::string(argv[i]) != "--") {
+        const std::string word = argv[i++];
+        if (word == "--until-over") {
             options.until_over = true;
-            --i;
             continue;
         }
-        if (i + 1 >= argc)
+        if (i >= argc)
             return false;
-        const std::string word = argv[i];
-        const int value = std::atoi(argv[i + 1]);
+        const std::string value_word = argv[i++];
+        const int value = std::atoi(value_word.c_str());
         if (word == "--state")
-            options.state = argv[i + 1];
+            options.state = value_word;
         else if (word == "--seed")
             options.seed = static_cast<unsigned>(value);
         else if (word == "--rounds")
