@@ -68,7 +68,6 @@ static std::vector<Move> confirmed_moves;
 static std::deque<Confirmed_Move> to_play;    // confirmed, not started in the game yet
 static std::vector<Move> played;              // started in the game
 static Offered_Move offered;
-static int moves_offered = 0;
 static float retry_at = 0, retry_wait = FIRST_RETRY_SECONDS;
 static std::string headline, detail;          // what the waiting screen says
 static std::string news;                      // a line over the match
@@ -665,8 +664,12 @@ void Online_Offer(const Move &move)
 {
     offered.waiting = true;
     offered.move = move;
-    offered.id = std::string(SIDE_NAMES[seat]) + "-" + std::to_string(++moves_offered);
     offered.number = static_cast<int>(confirmed_moves.size());
+    // Named by its number, not by a count of this run's moves: a program
+    // started again with its kept seat must not reuse an id the relay has
+    // accepted from the seat already, or the relay takes its move for one
+    // sent again and plays it never.
+    offered.id = std::string(SIDE_NAMES[seat]) + "-" + std::to_string(offered.number);
     if (link_state == LINK_READY)
         Send_Offered();
 }
@@ -725,7 +728,6 @@ void Reset_Online()
     to_play.clear();
     played.clear();
     offered = {};
-    moves_offered = 0;
     retry_at = 0;
     retry_wait = FIRST_RETRY_SECONDS;
     headline.clear();
