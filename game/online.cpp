@@ -27,6 +27,7 @@ constexpr float FIRST_RETRY_SECONDS = 1.0f;
 constexpr float LONGEST_RETRY_SECONDS = 15.0f;
 // How long news of the friend ("... is back") stays on the match screen.
 constexpr float NEWS_SECONDS = 3.0f;
+constexpr int SECONDS_PER_MINUTE = 60;
 
 static const char *const SIDE_NAMES[SIDES] = {"solids", "stripes"};
 static const char *const SIDE_TITLES[SIDES] = {"Solids", "Stripes"};
@@ -244,9 +245,13 @@ static void Tell(const std::string &line, bool for_a_while)
 static void Fail(const std::string &head, const std::string &more = "")
 {
     link_state = LINK_OVER;
-    Say(head, more);
-    if (match_on_screen)
+    if (match_on_screen) {
+        headline = head;
+        detail = more;
         Tell(head, false);
+    } else {
+        Say(head, more);
+    }
     hge->Net_Close();
 }
 
@@ -391,6 +396,14 @@ static void Take_Start(const json &message)
     Show_Match(first);
 }
 
+// "10 min", or "45 s" for a room that waits less than a minute.
+static std::string Wait_Words(int seconds)
+{
+    if (seconds < SECONDS_PER_MINUTE)
+        return std::to_string(seconds) + " s";
+    return std::to_string(seconds / SECONDS_PER_MINUTE) + " min";
+}
+
 static void Take_Peer(const json &message)
 {
     const int side = Side_Named(message.value("side", json()));
@@ -400,8 +413,7 @@ static void Take_Peer(const json &message)
     if (message.value("state", "") == "back")
         Tell(who + " is back.", true);
     else
-        Tell(who + " lost the connection; waiting " +
-                 std::to_string(message.value("wait", 0) / 60) + " min.", false);
+        Tell(who + " lost the connection; waiting " + Wait_Words(message.value("wait", 0)) + ".", false);
 }
 
 static void Take_Ended(const json &message)

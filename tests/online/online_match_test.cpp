@@ -245,7 +245,9 @@ TEST(OnlineFaults, AGuestWhoStaysAwayPastTheRoomWaitEndsTheRoom)
     ASSERT_TRUE(Started(host)) << host.Log();
 
     guest.Signal(SIGKILL);
-    EXPECT_TRUE(host.Logged("online: Stripes lost the connection", START_SECONDS)) << host.Log();
+    EXPECT_TRUE(host.Logged("online: Stripes lost the connection; waiting " + std::to_string(SHORT_ROOM_WAIT) +
+                            " s.", START_SECONDS))
+        << host.Log();
     EXPECT_TRUE(host.Logged("online: The room has ended: Stripes did not come back.", START_SECONDS))
         << host.Log();
     std::this_thread::sleep_for(FAULT_TIME);
