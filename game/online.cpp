@@ -472,6 +472,8 @@ static void Take_Seat(const json &message)
     if (message["type"] == "created") {
         Say("Waiting for a friend", "Room " + room);
         Print_Invites();
+    } else if (message["type"] == "rejoined") {
+        Say("Back in room " + room, "Waiting for the relay's match");
     } else {
         Say("Joined room " + room, "Waiting for the match to start");
     }

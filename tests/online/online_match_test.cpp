@@ -28,6 +28,8 @@ constexpr auto FAULT_TIME = std::chrono::seconds(2);
 // How long the room waits for a lost player in the scenarios of its end.
 constexpr int SHORT_ROOM_WAIT = 2;
 constexpr int LINK_DELAY_MS = 40;
+// Both ends take a link that answers nothing for 10 s as lost.
+constexpr double DEAD_LINK_SECONDS = 15;
 // How long a match runs before its guest is cut off: a few moves.
 constexpr auto MID_ROUND = std::chrono::seconds(3);
 
@@ -162,23 +164,30 @@ TEST(OnlineMatch, HostGuestAndWatcherPlayARoundToTheSamePosition)
     EXPECT_EQ(relay.program.Wait(START_SECONDS), 0);
 }
 
-// The guest's link holds every byte a while, then passes them one at a
-// time, then stalls, then breaks off in the middle of a frame: the guest
-// connects again and takes its seat back, the host is told, and both end
-// the round on the same position with every move played once.
+// The guest's link goes dead past the heartbeat, then holds every byte a
+// while, passes them one at a time, stalls briefly and breaks off in the
+// middle of a frame: each time the link is lost the guest connects again and
+// takes its seat back, the host is told, and both end the round on the same
+// position with every move played once.
 TEST(OnlineFaults, ABadLinkSlowsTheMatchButLeavesItTheSame)
 {
     Relay relay;
     ASSERT_NE(relay.port, 0) << "the relay did not say where it listens";
     Fault_Proxy proxy(relay.port);
     ASSERT_FALSE(proxy.Url().empty());
-    proxy.Delay(LINK_DELAY_MS);
     Child host(Player(11, 1, {"--host", relay.url}), Log_Of(11));
     const std::string room = Room_Of(host);
     ASSERT_EQ(room.size(), 9u) << "no room code from the host";
     Child guest(Player(12, 1, {"--join", room + "@" + proxy.Url()}), Log_Of(12));
     ASSERT_TRUE(Started(guest)) << guest.Log();
 
+    proxy.Stall(true);
+    EXPECT_TRUE(guest.Logged("online: Connection lost: the connection was lost: the relay stopped answering",
+                             DEAD_LINK_SECONDS))
+        << guest.Log();
+    proxy.Stall(false);
+    EXPECT_TRUE(host.Logged("online: Stripes is back.", START_SECONDS)) << host.Log();
+    proxy.Delay(LINK_DELAY_MS);
     proxy.Trickle(true);
     std::this_thread::sleep_for(FAULT_TIME);
     proxy.Trickle(false);
@@ -188,14 +197,14 @@ TEST(OnlineFaults, ABadLinkSlowsTheMatchButLeavesItTheSame)
     proxy.Stall(false);
     proxy.Reset_Mid_Frame();
     ASSERT_TRUE(Reset_Done(proxy, 1, START_SECONDS)) << "nothing came from the relay to break off";
-    EXPECT_TRUE(guest.Logged("online: Connection lost", START_SECONDS)) << guest.Log();
-    EXPECT_TRUE(host.Logged("online: Stripes is back.", START_SECONDS)) << host.Log();
+    EXPECT_TRUE(guest.Logged("online: Connection lost: the connection was lost; trying again", START_SECONDS))
+        << guest.Log();
 
     const Final hosted = Read_Final(host.Line_Starting("final ", MATCH_SECONDS));
     const Final joined = Read_Final(guest.Line_Starting("final ", MATCH_SECONDS));
     ASSERT_EQ(hosted.solids + hosted.stripes, 1) << "the round was not won\n" << host.Log() << guest.Log();
     Expect_Same_Ending(hosted, joined);
-    EXPECT_EQ(proxy.Connections(), 2) << "the guest should have connected once more, after the reset";
+    EXPECT_EQ(proxy.Connections(), 3) << "the guest should have connected again after the dead link and the reset";
 }
 
 // Mid-round the guest's link breaks off and its program is killed; started
