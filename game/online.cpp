@@ -682,7 +682,7 @@ void Online_Offer(const Move &move)
     // Named by its number, not by a count of this run's moves: a program
     // started again with its kept seat must not reuse an id the relay has
     // accepted from the seat already, or the relay takes its move for one
-    // sent again and plays it never.
+    // sent again and never plays it.
     offered.id = std::string(SIDE_NAMES[seat]) + "-" + std::to_string(offered.number);
     if (link_state == LINK_READY)
         Send_Offered();
