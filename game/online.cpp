@@ -30,6 +30,7 @@ constexpr float NEWS_SECONDS = 3.0f;
 constexpr size_t MOVES_SHOWN_AFTER_A_DROP = 2;
 // The waiting screen's words are wrapped inside this margin.
 constexpr float DETAIL_MARGIN = 8;
+constexpr int SECONDS_PER_MINUTE = 60;
 
 static const char *const SIDE_NAMES[SIDES] = {"solids", "stripes"};
 static const char *const SIDE_TITLES[SIDES] = {"Solids", "Stripes"};
@@ -71,7 +72,6 @@ static std::vector<Move> confirmed_moves;
 static std::deque<Confirmed_Move> to_play;    // confirmed, not started in the game yet
 static std::vector<Move> played;              // started in the game
 static Offered_Move offered;
-static int moves_offered = 0;
 static float retry_at = 0, retry_wait = FIRST_RETRY_SECONDS;
 static std::string headline, detail;          // what the waiting screen says
 static std::string news;                      // a line over the match
@@ -226,8 +226,10 @@ static void Take_Back_Stored_Seat()
 
 // ---------------------------------------------------------------- saying things
 
-static void Log(const std::string &line)
+// One line of the log, whatever lines the screen breaks the words into.
+static void Log(std::string line)
 {
+    std::replace(line.begin(), line.end(), '\n', ' ');
     hge->System_Log("online: %s", line.c_str());
 }
 
@@ -248,9 +250,13 @@ static void Tell(const std::string &line, bool for_a_while)
 static void Fail(const std::string &head, const std::string &more = "")
 {
     link_state = LINK_OVER;
-    Say(head, more);
-    if (match_on_screen)
+    if (match_on_screen) {
+        headline = head;
+        detail = more;
         Tell(head, false);
+    } else {
+        Say(head, more);
+    }
     hge->Net_Close();
 }
 
@@ -398,6 +404,14 @@ static void Take_Start(const json &message)
     Show_Match(first);
 }
 
+// "10 min", or "45 s" for a room that waits less than a minute.
+static std::string Wait_Words(int seconds)
+{
+    if (seconds < SECONDS_PER_MINUTE)
+        return std::to_string(seconds) + " s";
+    return std::to_string(seconds / SECONDS_PER_MINUTE) + " min";
+}
+
 static void Take_Peer(const json &message)
 {
     const int side = Side_Named(message.value("side", json()));
@@ -407,8 +421,7 @@ static void Take_Peer(const json &message)
     if (message.value("state", "") == "back")
         Tell(who + " is back.", true);
     else
-        Tell(who + " lost the connection.\nThe room waits " +
-                 std::to_string((message.value("wait", 0) + 59) / 60) + " min for them.", false);
+        Tell(who + " lost the connection;\nwaiting " + Wait_Words(message.value("wait", 0)) + ".", false);
 }
 
 static void Take_Ended(const json &message)
@@ -467,6 +480,8 @@ static void Take_Seat(const json &message)
     if (message["type"] == "created") {
         Say("Waiting for a friend", "Room " + room);
         Print_Invites();
+    } else if (message["type"] == "rejoined") {
+        Say("Back in room " + room, "Waiting for the relay's match");
     } else {
         Say("Joined room " + room, "Waiting for the match to start");
     }
@@ -638,6 +653,11 @@ bool Online_Active()
     return options.role != ONLINE_NONE;
 }
 
+bool Online_Over()
+{
+    return link_state == LINK_OVER;
+}
+
 void Online_Start()
 {
     if (!options.ca_file.empty())
@@ -667,8 +687,12 @@ void Online_Offer(const Move &move)
 {
     offered.waiting = true;
     offered.move = move;
-    offered.id = std::string(SIDE_NAMES[seat]) + "-" + std::to_string(++moves_offered);
     offered.number = static_cast<int>(confirmed_moves.size());
+    // Named by its number, not by a count of this run's moves: a program
+    // started again with its kept seat must not reuse an id the relay has
+    // accepted from the seat already, or the relay takes its move for one
+    // sent again and never plays it.
+    offered.id = std::string(SIDE_NAMES[seat]) + "-" + std::to_string(offered.number);
     if (link_state == LINK_READY)
         Send_Offered();
 }
@@ -727,7 +751,6 @@ void Reset_Online()
     to_play.clear();
     played.clear();
     offered = {};
-    moves_offered = 0;
     retry_at = 0;
     retry_wait = FIRST_RETRY_SECONDS;
     headline.clear();

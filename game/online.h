@@ -32,6 +32,9 @@ bool Read_Invite(const std::string &link, std::string *relay, std::string *room,
 // Called by WinMain before the engine starts; ONLINE_NONE leaves the game as it always was.
 void Set_Online(const Online_Options &options);
 bool Online_Active();
+// Whether the link is over for good (the room ended, the relay turned us
+// away or cannot be reached): nothing more will come. For the online tests.
+bool Online_Over();
 
 // Called by the menu when N starts a match with an online option: the
 // connecting and waiting screen replaces the menu until the relay starts

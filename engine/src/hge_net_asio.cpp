@@ -298,6 +298,9 @@ private:
     {
         if (error)
             return Fail(Unreachable(error));
+        // A move is a few dozen bytes: sent at once, not held back for more.
+        error_code ignored;
+        beast::get_lowest_layer(ws).socket().set_option(tcp::no_delay(true), ignored);
         if constexpr (SECURE) {
             CheckTheRelaysCertificate();
             ws.next_layer().async_handshake(ssl::stream_base::client,

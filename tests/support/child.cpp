@@ -5,7 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 using Clock = std::chrono::steady_clock;
@@ -15,7 +19,7 @@ static double Seconds_Since(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-Child::Child(const std::vector<std::string> &words)
+Child::Child(const std::vector<std::string> &words, const std::string &log) : log_path(log)
 {
     int ends[2];
     if (pipe(ends) != 0)
@@ -23,6 +27,9 @@ Child::Child(const std::vector<std::string> &words)
     pid = fork();
     if (pid == 0) {
         dup2(ends[1], STDOUT_FILENO);
+        const int errors = log.empty() ? -1 : open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (errors >= 0)
+            dup2(errors, STDERR_FILENO);
         close(ends[0]);
         close(ends[1]);
         std::vector<std::string> copy = words;
@@ -80,6 +87,26 @@ std::string Child::Line_Starting(const std::string &start, double seconds)
             return "";
     }
     return "";
+}
+
+std::string Child::Log() const
+{
+    std::ifstream in(log_path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool Child::Logged(const std::string &text, double seconds)
+{
+    const Clock::time_point start = Clock::now();
+    for (;;) {
+        if (Log().find(text) != std::string::npos)
+            return true;
+        if (log_path.empty() || Seconds_Since(start) > seconds)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
 }
 
 void Child::Signal(int signal_number)

@@ -11,7 +11,8 @@
 
 class Child {
 public:
-    explicit Child(const std::vector<std::string> &words);
+    // With a `log` path, its standard error goes to that file.
+    explicit Child(const std::vector<std::string> &words, const std::string &log = "");
     ~Child();
     Child(const Child &) = delete;
     Child &operator=(const Child &) = delete;
@@ -20,6 +21,10 @@ public:
     std::string Next_Line(double seconds);
     // Reads lines until one starts with `start`, within `seconds`; "" when none does.
     std::string Line_Starting(const std::string &start, double seconds);
+    // Whether its log holds a line containing `text` within `seconds`.
+    bool Logged(const std::string &text, double seconds);
+    // The whole log so far, for a failure's message.
+    std::string Log() const;
     void Signal(int signal_number);
     // Its exit status once it ends within `seconds`; -1 when it does not
     // (it is then killed), 128 + N for signal N.
@@ -31,4 +36,5 @@ private:
     int out = -1;
     int status = -1;
     std::string pending;
+    std::string log_path;
 };

@@ -5,9 +5,11 @@
 // number of rounds won and the next deal. It prints the room when it makes
 // one (the program does), and at the end one line:
 //     final HASH SOLIDS_POINTS STRIPES_POINTS MOVES_PLAYED
-// Status 0 when it got there, 1 when its time ran out first.
+// Status 0 when it got there, 1 when its time ran out first. With
+// --until-over it also stops, with status 0, once the online link is over
+// for good (the room ended, the relay went away), and prints "over".
 //
-//     torvek_online_player [--seed N] [--rounds R] [--seconds S] [--state DIR] -- GAME OPTIONS...
+//     torvek_online_player [--seed N] [--rounds R] [--seconds S] [--state DIR] [--until-over] -- GAME OPTIONS...
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +23,7 @@
 #include "hge_entry.h"
 #include "match.h"
 #include "match_play.h"
+#include "online.h"
 #include "pieces.h"
 #include "resources.h"
 #include "turns.h"
@@ -36,19 +39,25 @@ struct Player_Options {
     int rounds = 1;
     int seconds = 120;
     std::string state;  // the player's state folder, where it keeps its seat
+    bool until_over = false;
     std::vector<std::string> game;
 };
 
 bool Read(int argc, char **argv, Player_Options &options)
 {
     int i = 1;
-    for (; i < argc && std::string(argv[i]) != "--"; i += 2) {
-        if (i + 1 >= argc)
+    while (i < argc && std::string(argv[i]) != "--") {
+        const std::string word = argv[i++];
+        if (word == "--until-over") {
+            options.until_over = true;
+            continue;
+        }
+        if (i >= argc)
             return false;
-        const std::string word = argv[i];
-        const int value = std::atoi(argv[i + 1]);
+        const std::string value_word = argv[i++];
+        const int value = std::atoi(value_word.c_str());
         if (word == "--state")
-            options.state = argv[i + 1];
+            options.state = value_word;
         else if (word == "--seed")
             options.seed = static_cast<unsigned>(value);
         else if (word == "--rounds")
@@ -74,7 +83,7 @@ int main(int argc, char **argv)
 {
     Player_Options options;
     if (!Read(argc, argv, options)) {
-        std::fprintf(stderr, "usage: torvek_online_player [--seed N] [--rounds R] [--seconds S] -- OPTIONS\n");
+        std::fprintf(stderr, "usage: torvek_online_player [--seed N] [--rounds R] [--seconds S] [--state DIR] [--until-over] -- OPTIONS\n");
         return 2;
     }
     if (!options.state.empty())
@@ -92,6 +101,12 @@ int main(int argc, char **argv)
         std::this_thread::sleep_for(FRAME_PAUSE);
         if (std::chrono::steady_clock::now() > deadline)
             return true;
+        if (options.until_over && Online_Over()) {
+            std::printf("over\n");
+            std::fflush(stdout);
+            done = true;
+            return true;
+        }
         if (!In_Match())
             return false;
         moves_played += transition != 0 && !was_moving;
