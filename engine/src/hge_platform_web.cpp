@@ -121,15 +121,16 @@ EM_JS(void, PlaceCanvas, (), {
     place();
 });
 
-// The files under `folder` kept in localStorage, one key a file ("state:"
-// and its path, its bytes as a string of char codes): written back into the
-// folder now, and stored again at every write to one of them and every
-// close of one (a file truncated and closed unwritten is stored empty). A
-// browser that keeps no storage (private windows may refuse it) keeps the
-// files for the page's life alone.
+// Makes `folder`, and keeps the files under it in localStorage, one key a
+// file ("state:" and its path, its bytes as a string of char codes): written
+// back into the folder now, and stored again at every write to one of them
+// and every close of one (a file truncated and closed unwritten is stored
+// empty). A browser that keeps no storage (private windows may refuse it)
+// keeps the files for the page's life alone.
 EM_JS(void, KeepStateInPage, (const char *folder_utf8), {
     var folder = UTF8ToString(folder_utf8);
     var prefix = "state:";
+    FS.mkdirTree(folder);
     var storage;
     try {
         storage = localStorage;
@@ -184,6 +185,12 @@ static std::string StateFolder()
     return std::string(home ? home : "") + "/.local/state";
 }
 
+// Before main: the game may open a file there while it reads its options.
+static const bool state_kept = [] {
+    KeepStateInPage(StateFolder().c_str());
+    return true;
+}();
+
 // Marks the first picture for the page and for measurements of start-up.
 EM_JS(void, MarkFirstPicture, (), {
     performance.mark("torvek-first-picture");
@@ -233,7 +240,6 @@ EM_ASYNC_JS(void, WaitForPage, (double delay_ms), {
 static bool StartVideo(HGE *hge)
 {
     SDL_SetMainReady();
-    KeepStateInPage(StateFolder().c_str());
     ChooseCommonHints();
     // SDL would otherwise also hand control to the browser after every
     // present, outside the functions prepared for it.
