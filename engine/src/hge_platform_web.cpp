@@ -150,7 +150,12 @@ EM_JS(void, KeepStateInPage, (const char *folder_utf8), {
         FS.mkdirTree(path.substring(0, path.lastIndexOf("/")));
         FS.writeFile(path, bytes);
     }
+    // Reading the file opens and closes it: those are not stored again.
+    var storing = false;
     function store(path) {
+        if (storing)
+            return;
+        storing = true;
         try {
             var bytes = FS.readFile(path);
             var text = "";
@@ -159,6 +164,8 @@ EM_JS(void, KeepStateInPage, (const char *folder_utf8), {
             storage.setItem(prefix + path, text);
         } catch (failed) {
             out("state: " + path + " cannot be kept: " + failed.message);
+        } finally {
+            storing = false;
         }
     }
     var write = FS.write, close = FS.close;
