@@ -95,10 +95,12 @@ torvek_web_check() {
     local log=$TORVEK_WEB_DIR/web-check.log start=$SECONDS
     mkdir -p "$TORVEK_WEB_DIR"
     echo "web: building the page and checking it in headless Chromium (log: $log)"
-    # The native program tells the page's error text to expect.
+    # The native program tells the page's error text to expect; the relay
+    # serves the page for online play with a headless desktop program.
     if ! { torvek_deps_install web web-tests && torvek_install_packages python3 && torvek_web_build &&
-           torvek_build --target torvek &&
-           python3 tests/web/page_check.py "$TORVEK_WEB_PAGE" "$TORVEK_BUILD_DIR/torvek"; } >"$log" 2>&1; then
+           torvek_build --target torvek torvek-relay torvek_online_player &&
+           python3 tests/web/page_check.py "$TORVEK_WEB_PAGE" "$TORVEK_BUILD_DIR/torvek" \
+               "$TORVEK_BUILD_DIR/server/torvek-relay" "$TORVEK_BUILD_DIR/tests/torvek_online_player"; } >"$log" 2>&1; then
         tail -n 40 "$log" >&2
         echo "web: the page's checks failed; the whole log is $log" >&2
         return 1

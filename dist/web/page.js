@@ -1,7 +1,9 @@
 // The page around the game: the program's options from the address, a
 // progress bar while its files load, what the page says when something
-// fails, when the options are wrong or when the game has ended, and the
-// fullscreen button.
+// fails, when the options are wrong or when the game has ended, the
+// fullscreen button, and online play through the relay that serves the page:
+// ?host, ?join=CODE and ?watch=CODE play on this page's own origin, the room
+// is kept for a reload of the page, and a button copies the invite link.
 "use strict";
 
 (function () {
@@ -19,6 +21,7 @@
     stopped = true;
     loading.hidden = true;
     button.hidden = true;
+    document.getElementById("invite").hidden = true;
     var said = document.getElementById("message-text");
     said.textContent = text;
     said.hidden = !text;
@@ -41,7 +44,7 @@
 
   // "?computer=stripes&level=easy&fullscreen" is the command line
   // "--computer=stripes --level=easy --fullscreen".
-  function optionsOfAddress() {
+  function wordsOfAddress() {
     return location.search.replace(/^\?/, "").split("&").filter(Boolean).map(function (part) {
       part = part.replace(/\+/g, " ");
       try {
@@ -52,6 +55,125 @@
       return "--" + part;
     });
   }
+
+  // ---------------------------------------------------------------- online
+
+  // The relay is the page's own origin, the one that served it.
+  function relayAddress() {
+    return (location.protocol === "https:" ? "wss://" : "ws://") + location.host + "/";
+  }
+
+  function inviteLink(code) {
+    return location.origin + "/?join=" + encodeURIComponent(code);
+  }
+
+  // The room joined or watched, kept for this tab alone, so that a reload
+  // (whose address no longer holds it) goes back to it; the seat's token
+  // is kept by the game itself in its state folder.
+  var ROOM_KEY = "torvek-room";
+
+  function keptRoom() {
+    try {
+      return sessionStorage.getItem(ROOM_KEY);
+    } catch (error) {
+      return null;
+    }
+  }
+
+  function keepRoom(option) {
+    try {
+      if (option)
+        sessionStorage.setItem(ROOM_KEY, option);
+      else
+        sessionStorage.removeItem(ROOM_KEY);
+    } catch (error) {
+      // A browser that keeps nothing: a reload starts afresh.
+    }
+  }
+
+  // The words of the address as the program's options: --host and
+  // "--join=CODE" or "--watch=CODE" become the relay's address on this
+  // origin. ?join= and ?watch= leave the address once read, so that
+  // bookmarking or sharing the page does not take the seat again.
+  function optionsOfAddress() {
+    var words = wordsOfAddress();
+    var online = null;
+    var options = [];
+    words.forEach(function (word) {
+      var room = /^--(join|watch)=(.*)$/.exec(word);
+      if (room && room[2].indexOf("@") < 0 && room[2].indexOf("://") < 0)
+        online = "--" + room[1] + "=" + room[2] + "@" + relayAddress();
+      else if (room)
+        online = word;
+      else if (word === "--host")
+        options.push("--host=" + relayAddress());
+      else
+        options.push(word);
+    });
+    if (online) {
+      keepRoom(online);
+      history.replaceState(history.state, "", addressWithout(["join", "watch"]));
+    } else if (!words.some(function (word) { return word.indexOf("--host") === 0; })) {
+      online = keptRoom();
+    }
+    return online ? options.concat([online]) : options;
+  }
+
+  // This page's address without the named words of its query.
+  function addressWithout(names) {
+    var kept = location.search.replace(/^\?/, "").split("&").filter(function (part) {
+      return part && names.indexOf(part.split("=")[0]) < 0;
+    });
+    return location.pathname + (kept.length ? "?" + kept.join("&") : "") + location.hash;
+  }
+
+  // The program prints "TORVEK room CODE" when it has made a room: the
+  // invite button offers the link to it from then on.
+  var invite = document.getElementById("invite");
+  var invite_link = "";
+  var invite_copied = false;
+
+  function noteRoom(line) {
+    var made = /^TORVEK room (\S+)$/.exec(line);
+    if (!made)
+      return;
+    invite_link = inviteLink(made[1]);
+    invite.title = "Copy the invite link: " + invite_link;
+    invite.textContent = "Copy invite link";
+    invite.hidden = stopped;
+  }
+
+  // The clipboard of a secure page, else the old way through a selection.
+  function copyInvite() {
+    function copied() {
+      invite.textContent = "Copied: " + invite_link;
+      // From now on shown only while the mouse moves, as the fullscreen
+      // button is: it would cover the hand.
+      invite_copied = true;
+      showButton();
+    }
+    function byCommand() {
+      var field = document.createElement("textarea");
+      field.value = invite_link;
+      document.body.appendChild(field);
+      field.select();
+      var done = document.execCommand("copy");
+      document.body.removeChild(field);
+      canvas.focus();
+      if (done)
+        copied();
+      else
+        invite.textContent = invite_link;
+    }
+    if (navigator.clipboard && navigator.clipboard.writeText)
+      navigator.clipboard.writeText(invite_link).then(copied, byCommand);
+    else
+      byCommand();
+  }
+
+  // The button never takes the keyboard's focus from the game.
+  invite.addEventListener("mousedown", function (event) { event.preventDefault(); });
+  invite.addEventListener("click", copyInvite);
 
   // The page without its options.
   function plainAddress() {
@@ -113,6 +235,8 @@
   // ---------------------------------------------------------------- the program
 
   function onExit(status) {
+    // A match left or ended is no room to come back to.
+    keepRoom(null);
     if (started)
       show("The game has ended.", [], "Play again");
     else if (status === 0)
@@ -127,6 +251,7 @@
   function note(line) {
     console.log(line);
     output.push(line);
+    noteRoom(line);
   }
 
   window.Module = {
@@ -169,8 +294,14 @@
     if (stopped)
       return;
     button.hidden = false;
+    if (invite_copied)
+      invite.hidden = false;
     clearTimeout(hide_timer);
-    hide_timer = setTimeout(function () { button.hidden = true; }, 2500);
+    hide_timer = setTimeout(function () {
+      button.hidden = true;
+      if (invite_copied)
+        invite.hidden = true;
+    }, 2500);
   }
   window.addEventListener("mousemove", showButton);
   window.addEventListener("touchstart", showButton);

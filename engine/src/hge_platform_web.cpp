@@ -20,6 +20,11 @@
 // repeats are dropped before SDL sees them, so that the key counts once it
 // is released and pressed again. Fullscreen is the page's, switched from the
 // page's key handlers.
+//
+// The player's state folder ($XDG_STATE_HOME, or $HOME/.local/state in the
+// browser's memory) outlives the page: its files are kept in the page's
+// localStorage, put back before the game starts and written again whenever
+// the game writes or closes one of them (KeepStateInPage).
 #include "hge_internal.h"
 #include "hge_net.h"
 #include "hge_platform.h"
@@ -29,6 +34,8 @@
 #include <sys/random.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 
 // ---------------------------------------------------------------- the page
 
@@ -113,6 +120,83 @@ EM_JS(void, PlaceCanvas, (), {
     }
     place();
 });
+
+// Makes `folder`, and keeps the files under it in localStorage, one key a
+// file ("state:" and its path, its bytes as a string of char codes): written
+// back into the folder now, and stored again at every write to one of them
+// and every close of one (a file truncated and closed unwritten is stored
+// empty). A browser that keeps no storage (private windows may refuse it)
+// keeps the files for the page's life alone.
+EM_JS(void, KeepStateInPage, (const char *folder_utf8), {
+    var folder = UTF8ToString(folder_utf8);
+    var prefix = "state:";
+    FS.mkdirTree(folder);
+    var storage;
+    try {
+        storage = localStorage;
+    } catch (refused) {
+        return;
+    }
+    function inFolder(path) { return !!path && path.indexOf(folder + "/") === 0; }
+    for (var i = 0; i < storage.length; ++i) {
+        var key = storage.key(i);
+        var path = key.substring(prefix.length);
+        if (key.indexOf(prefix) !== 0 || !inFolder(path))
+            continue;
+        var text = storage.getItem(key);
+        var bytes = new Uint8Array(text.length);
+        for (var at = 0; at < text.length; ++at)
+            bytes[at] = text.charCodeAt(at);
+        FS.mkdirTree(path.substring(0, path.lastIndexOf("/")));
+        FS.writeFile(path, bytes);
+    }
+    // Reading the file opens and closes it: those are not stored again.
+    var storing = false;
+    function store(path) {
+        if (storing)
+            return;
+        storing = true;
+        try {
+            var bytes = FS.readFile(path);
+            var text = "";
+            for (var at = 0; at < bytes.length; at += 0x8000)
+                text += String.fromCharCode.apply(null, bytes.subarray(at, at + 0x8000));
+            storage.setItem(prefix + path, text);
+        } catch (failed) {
+            out("state: " + path + " cannot be kept: " + failed.message);
+        } finally {
+            storing = false;
+        }
+    }
+    var write = FS.write, close = FS.close;
+    FS.write = function(stream) {
+        var written = write.apply(FS, arguments);
+        if (inFolder(stream.path))
+            store(stream.path);
+        return written;
+    };
+    FS.close = function(stream) {
+        var path = stream.path;
+        close.apply(FS, arguments);
+        if (inFolder(path))
+            store(path);
+    };
+});
+
+// The player's state folder as the XDG rules place it.
+static std::string StateFolder()
+{
+    if (const char *state = std::getenv("XDG_STATE_HOME"); state && *state)
+        return state;
+    const char *home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/.local/state";
+}
+
+// Before main: the game may open a file there while it reads its options.
+static const bool state_kept = [] {
+    KeepStateInPage(StateFolder().c_str());
+    return true;
+}();
 
 // Marks the first picture for the page and for measurements of start-up.
 EM_JS(void, MarkFirstPicture, (), {

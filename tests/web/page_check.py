@@ -2,20 +2,31 @@
 """The page as a player meets it, in headless Chromium driven through
 WebDriver (Debian's chromium-driver), served on 127.0.0.1 only.
 
-    tests/web/page_check.py PAGE_FOLDER [NATIVE_PROGRAM]
+    tests/web/page_check.py PAGE_FOLDER [NATIVE_PROGRAM [RELAY ONLINE_PLAYER]]
 
 On a 1024x768 page the title is the golden title picture at 4x, pixel for
 pixel; at 1300x1000 it is 5x and centred between black bars; Enter, N and
 keys play a placing; on a zoomed page clicks and taps play one; an unknown option in the address shows the program's
 own error text (that of NATIVE_PROGRAM, when given) and starts nothing; and
 the console holds no error or warning. Screenshots of a failed check are
-left beside the page folder. Only the standard library is used.
+left beside the page folder.
+
+With RELAY (torvek-relay) and ONLINE_PLAYER (torvek_online_player, the real
+game headless playing its side by itself), the relay serves the page and
+online play is checked: the page hosts with ?host, shows its waiting
+screen and copies the invite link, which the desktop program joins; and a
+desktop program hosts, the page joins with ?join=CODE, each side places a
+piece, both records of the match are the same, and the page reloaded takes
+its seat back and plays on. Screenshots of the waiting screen and of the
+match are left beside the page folder. Only the standard library is used.
 """
 import base64
 import functools
 import http.server
 import json
 import os
+import queue
+import re
 import signal
 import socket
 import subprocess
@@ -31,12 +42,22 @@ GOLDEN = os.path.join(ROOT, "tests", "shell", "golden")
 CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                   "--disable-background-networking", "--disable-component-update", "--disable-sync",
                   "--disable-dev-shm-usage"]
-KEYS = {"enter": "\ue007", "space": " ", "n": "n"}
+KEYS = {"enter": "\ue007", "space": " ", "n": "n", "left": "\ue012", "up": "\ue013", "right": "\ue014",
+        "down": "\ue015"}
 # Where the first placing puts its piece: cell 6, the front row's left cell,
 # whose piece stands 12x20 on its spot (94, 149).
 PLACED_PIECE = (88, 129, 100, 149)
 # The upper part of a piece placed on the middle cell, above the cell's marker.
 MIDDLE_PIECE = (122, 120, 134, 132)
+
+
+# The board's side, and the cell the placing cursor starts on each turn.
+BOARD_SIDE = 3
+FRONT_LEFT_CELL = 6
+# Where the page's program keeps its state: emscripten's home in the
+# browser's memory, which the page keeps in its localStorage.
+PAGE_STATE = "/home/web_user/.local/state"
+PAGE_RECORD = PAGE_STATE + "/check.record"
 
 
 def free_port():
@@ -163,6 +184,67 @@ class Browser:
             except ProcessLookupError:
                 pass
             self.driver.wait(10)
+
+
+class Program:
+    """A program of this machine, its standard output read line by line
+    with time limits; ended with SIGTERM (then SIGKILL) by stop()."""
+
+    def __init__(self, words, log):
+        self.words = words
+        self.process = subprocess.Popen(words, stdout=subprocess.PIPE, stderr=log, text=True,
+                                        start_new_session=True)
+        self.lines = queue.Queue()
+        threading.Thread(target=self.read, daemon=True).start()
+
+    def read(self):
+        for line in self.process.stdout:
+            self.lines.put(line.rstrip("\n"))
+        self.lines.put(None)
+
+    # The first line that matches `pattern`, as its match.
+    def expect(self, pattern, seconds=30.0):
+        end = time.monotonic() + seconds
+        while True:
+            try:
+                line = self.lines.get(timeout=max(0.01, end - time.monotonic()))
+            except queue.Empty:
+                line = None
+            if line is None or time.monotonic() > end:
+                raise AssertionError("%s printed no line like %r (status %s)"
+                                     % (os.path.basename(self.words[0]), pattern, self.process.poll()))
+            found = re.match(pattern, line)
+            if found:
+                return found
+
+    def stop(self):
+        if self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGTERM)
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.process.pid, signal.SIGKILL)
+                self.process.wait(10)
+
+
+def record_moves(text):
+    """The first side and the moves of a match's record ("place 0 6" as
+    ("place", 0, 6)); None while its header is not written yet."""
+    lines = (text or "").splitlines()
+    if len(lines) < 2 or lines[0] != "torvek-match 1" or not lines[1].startswith("first "):
+        return None
+    moves = [(kind, int(a), int(b)) for kind, a, b in (line.split() for line in lines[2:])]
+    return lines[1].split()[1], moves
+
+
+def placing_keys(moves):
+    """The keys that place the hand's first piece on the first free cell."""
+    taken = {to for kind, _, to in moves if kind == "place"}
+    cell = min(set(range(BOARD_SIDE * BOARD_SIDE)) - taken)
+    rows = cell // BOARD_SIDE - FRONT_LEFT_CELL // BOARD_SIDE
+    columns = cell % BOARD_SIDE - FRONT_LEFT_CELL % BOARD_SIDE
+    return (["space"] + ["up" if rows < 0 else "down"] * abs(rows) +
+            ["left" if columns < 0 else "right"] * abs(columns) + ["space"])
 
 
 def laid_out(picture, scale, width, height):
@@ -344,12 +426,161 @@ class Checks:
         print("check: no error or warning in the console")
 
 
+class Online:
+    """The page and desktop programs in one match through the relay that
+    serves the page, all on 127.0.0.1."""
+
+    def __init__(self, browser, page, out_dir, relay, player, log):
+        self.browser, self.out_dir, self.player, self.log = browser, out_dir, player, log
+        self.programs = []
+        self.state = tempfile.mkdtemp(prefix="torvek-online-")
+        self.relay = self.start([relay, "--page", page, "--listen", "127.0.0.1:0", "--room-wait", "60"])
+        self.address = self.relay.expect(r"torvek-relay: page on (http://127\.0\.0\.1:\d+/)$").group(1)
+        self.relay_url = "ws" + self.address[len("http"):]
+
+    def start(self, words):
+        program = Program(words, self.log)
+        self.programs.append(program)
+        return program
+
+    # The desktop program, headless, playing its side by itself; `name`
+    # its state folder and the record it writes.
+    def desktop(self, name, options, moves=()):
+        words = [self.player, "--seconds", "150", "--state", os.path.join(self.state, name)]
+        for count in moves:
+            words += ["--moves", str(count)]
+        return self.start(words + ["--", "--record", os.path.join(self.state, name + ".record")] + options)
+
+    def desktop_record(self, name):
+        try:
+            with open(os.path.join(self.state, name + ".record")) as file:
+                return record_moves(file.read())
+        except FileNotFoundError:
+            return None
+
+    def page_record(self):
+        return record_moves(self.browser.run("return localStorage.getItem(arguments[0])", "state:" + PAGE_RECORD))
+
+    def save_shot(self, name):
+        path = os.path.join(self.out_dir, name)
+        with open(path, "wb") as file:
+            file.write(self.browser.screenshot())
+        return path
+
+    def open_page(self, query, reload=False):
+        if reload:
+            self.browser.run("location.reload()")
+        else:
+            self.browser.go(self.address + query)
+        wait_for("the first picture", lambda: self.browser.run(
+            "return performance.getEntriesByName('torvek-first-picture').length > 0"), 30.0)
+        self.browser.press("enter")
+        time.sleep(0.5)
+        self.browser.press("n")
+
+    def stop(self):
+        for program in reversed(self.programs):
+            program.stop()
+
+    # ?host: the page makes a room on its relay, waits for a friend and
+    # copies the invite link; the desktop program joins by that link and
+    # the match starts on the page.
+    def hosting(self):
+        self.browser.page_size(1024, 768)
+        origin = self.address.rstrip("/")
+        self.browser.command("POST", "goog/cdp/execute", {"cmd": "Browser.grantPermissions", "params": {
+            "origin": origin, "permissions": ["clipboardReadWrite", "clipboardSanitizedWrite"]}})
+        self.open_page("?host")
+        invite = wait_for("the invite button", lambda: self.browser.run(
+            "const b = document.getElementById('invite'); return b.hidden ? null : b.title;"), 20.0)
+        time.sleep(0.5)
+        waiting = picture_of(self.shot(), 4)
+        path = self.save_shot("online-waiting.png")
+        x, y = self.browser.run("const r = document.getElementById('invite').getBoundingClientRect();"
+                                "return [Math.round(r.left + r.width / 2), Math.round(r.top + r.height / 2)];")
+        self.browser.click(x, y)
+        link = wait_for("the invite link in the clipboard", lambda: self.browser.run_async(
+            "const done = arguments[0]; navigator.clipboard.readText().then(done, () => done(null));"))
+        code = re.match(r"^" + re.escape(origin) + r"/\?join=([A-Z2-9]{4}-[A-Z2-9]{4})$", link)
+        if not code or not invite.endswith(link):
+            raise AssertionError("the invite button copied %r (its title: %r)" % (link, invite))
+        guest = self.desktop("guest-of-page", ["--join", link])
+        wait_for("the match on the hosting page", lambda: differing_pixels(
+            picture_of(self.shot(), 4)[2], waiting[2]) > 1000, 20.0)
+        wait_for("the match on the desktop program that joined by the link",
+                 lambda: self.desktop_record("guest-of-page"))
+        guest.stop()
+        print("check: ?host: the page's waiting screen (%s), its button copies the invite link %s, the desktop "
+              "program joins by it and the match starts on the page" % (path, link))
+
+    def shot(self):
+        return self.browser.decode(self.browser.screenshot())
+
+    # Waits until the page's record holds `count` moves.
+    # (or, with `read` self.desktop_record("host"), the desktop's)
+    def page_moves(self, count, seconds=20.0, read=None):
+        read = read or self.page_record
+        return wait_for("the record to hold %d moves" % count, lambda: (
+            lambda record: record if record and len(record[1]) >= count else None)(read()), seconds)
+
+    # Plays the match on to `count` moves: the desktop's moves by itself,
+    # the page's (Stripes') by keys, each once the move before it is shown;
+    # the moves as `read` finds them recorded.
+    def play_to(self, count, read=None):
+        while True:
+            first, moves = self.page_moves(0, read=read)
+            if len(moves) >= count:
+                return
+            stripes_turn = (len(moves) % 2 == 0) == (first == "stripes")
+            if stripes_turn:
+                # The last move's piece settles and the turn passes.
+                time.sleep(3.0)
+                self.browser.press(*placing_keys(moves))
+            self.page_moves(len(moves) + 1, read=read)
+
+    # The page's record holds `count` moves, the desktop's first ones (the
+    # desktop may have played on).
+    def same_records(self, count, said):
+        desktop, page = self.desktop_record("host"), self.page_record()
+        if not desktop or not page or (desktop[0], desktop[1][:count]) != page or len(page[1]) != count:
+            raise AssertionError("%s the records differ:\n  desktop %r\n  page    %r" % (said, desktop, page))
+
+    # A desktop program hosts; the page joins with ?join=CODE, and each
+    # side places a piece; the page reloaded takes its seat back.
+    def joining(self):
+        host = self.desktop("host", ["--host", self.relay_url], moves=(2, 4))
+        code = host.expect(r"^TORVEK room (\S+)$").group(1)
+        self.open_page("?join=%s&record=%s" % (code, PAGE_RECORD))
+        if "join" in self.browser.run("return location.search"):
+            raise AssertionError("?join= stayed in the page's address")
+        self.play_to(2)
+        hash_after = host.expect(r"^moves ([0-9a-f]{16}) 2$").group(1)
+        self.same_records(2, "after a placing each")
+        time.sleep(2.0)
+        path = self.save_shot("online-match.png")
+        print("check: ?join=%s: the page joins a desktop program's room, each places a piece, and both "
+              "recorded the same match (position %s; the page: %s)" % (code, hash_after, path))
+
+        # The page's record of the match brought back is not read: the
+        # desktop's says what the relay confirmed of the page's keys.
+        self.open_page("", reload=True)
+        if self.browser.run("return performance.getEntriesByName('torvek-first-picture').length") != 1:
+            raise AssertionError("the page did not reload")
+        time.sleep(3.0)
+        self.play_to(4, read=lambda: self.desktop_record("host"))
+        host.expect(r"^moves ([0-9a-f]{16}) 4$")
+        path = self.save_shot("online-reloaded.png")
+        print("check: the page reloaded takes its seat back in room %s and places on: the desktop program "
+              "reaches its fourth move (the page: %s)" % (code, path))
+
+
 def main():
-    if len(sys.argv) not in (2, 3):
+    if len(sys.argv) not in (2, 3, 5):
         print(__doc__.strip(), file=sys.stderr)
         return 2
     page = os.path.abspath(sys.argv[1])
-    native = os.path.abspath(sys.argv[2]) if len(sys.argv) == 3 else None
+    native = os.path.abspath(sys.argv[2]) if len(sys.argv) >= 3 else None
+    online_programs = [os.path.abspath(arg) for arg in sys.argv[3:5]]
     out_dir = os.path.dirname(page)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=page))
     threading.Thread(target=server.serve_forever, daemon=True).start()
@@ -365,6 +596,13 @@ def main():
             checks.clicks()
             checks.bad_option()
             checks.quiet_console()
+            if online_programs:
+                online = Online(browser, page, out_dir, *online_programs, log)
+                try:
+                    online.hosting()
+                    online.joining()
+                finally:
+                    online.stop()
         finally:
             browser.quit()
             server.shutdown()

@@ -5,15 +5,20 @@
 // number of rounds won and the next deal. It prints the room when it makes
 // one (the program does), and at the end one line:
 //     final HASH SOLIDS_POINTS STRIPES_POINTS MOVES_PLAYED
+// and, for each --moves N, once N moves have been played and the next is
+// awaited (for the checks of a match that is not played to its end):
+//     moves HASH N
 // Status 0 when it got there, 1 when its time ran out first. With
 // --until-over it also stops, with status 0, once the online link is over
 // for good (the room ended, the relay went away), and prints "over".
 //
-//     torvek_online_player [--seed N] [--rounds R] [--seconds S] [--state DIR] [--until-over] -- GAME OPTIONS...
+//     torvek_online_player [--seed N] [--rounds R] [--seconds S] [--state DIR] [--until-over]
+//                          [--moves N]... -- GAME OPTIONS...
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,6 +45,7 @@ struct Player_Options {
     int seconds = 120;
     std::string state;  // the player's state folder, where it keeps its seat
     bool until_over = false;
+    std::set<size_t> moves_to_tell;
     std::vector<std::string> game;
 };
 
@@ -64,6 +70,8 @@ bool Read(int argc, char **argv, Player_Options &options)
             options.rounds = value;
         else if (word == "--seconds")
             options.seconds = value;
+        else if (word == "--moves")
+            options.moves_to_tell.insert(static_cast<size_t>(value));
         else
             return false;
     }
@@ -114,6 +122,11 @@ int main(int argc, char **argv)
         if (!match_test::Awaiting_Move())
             return false;
         const Match_State position = Game_Position();
+        if (options.moves_to_tell.erase(moves_played)) {
+            std::printf("moves %016llx %zu\n", static_cast<unsigned long long>(Match_Hash(position)),
+                        moves_played);
+            std::fflush(stdout);
+        }
         if (position.points[SOLIDS] + position.points[STRIPES] >= options.rounds) {
             std::printf("final %016llx %d %d %zu\n", static_cast<unsigned long long>(Match_Hash(position)),
                         position.points[SOLIDS], position.points[STRIPES], moves_played);
