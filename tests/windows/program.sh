@@ -54,13 +54,15 @@ wineserver -w 2>/dev/null || true
 # ---- the console
 # Wine names a Unix path Z:\ and the rest.
 windows_exe="Z:${exe//\//\\}"
-# With one_line=1 the answer must also be that one line alone.
+# With one_line=1 the answer must also be that one line alone; ways says
+# through what it is read.
 one_line=0
+ways="console pipe"
 expect_answer() {
     local status=$1 text=$2
     shift 2
     local answer got=0 way
-    for way in console pipe; do
+    for way in $ways; do
         if [ "$way" = console ]; then
             answer=$("$TORVEK_WINE" "$console_parent" "$windows_exe" "$@" 2>&1 | tr -d '\r') && got=0 || got=$?
         else
@@ -83,10 +85,16 @@ records=$(cd "$place/.." && pwd)
 windows_records="Z:${records//\//\\}"
 printf 'torvek-match 2\nfirst solids\n' >"$records/später.txt"
 printf 'torvek-match 1\nfirst solids\nplace 0 4\nplace 0 4\n' >"$records/verweigert.txt"
+printf 'torvek-match 1\nfirst solids\nplace 0 4\nplace 0 4\n' >refused.txt
 one_line=1
+expect_answer 2 'torvek: refused.txt:4: the rules refuse "place 0 4": the cell is taken' --replay refused.txt
+# A console shows what the program writes in its code page, not in UTF-8:
+# the names beyond ASCII are read through the pipe alone.
+ways=pipe
 expect_answer 2 "später.txt:1: from a later version of TORVEK" --replay "$windows_records\\später.txt"
 expect_answer 2 'verweigert.txt:4: the rules refuse "place 0 4": the cell is taken' \
     --replay "$windows_records\\verweigert.txt"
+ways="console pipe"
 one_line=0
 check_step "a record from a later version and one with a refused move stop it with one line and status 2"
 
@@ -129,6 +137,7 @@ SDL_RENDER_DRIVER=software "$TORVEK_WINE" "$exe" --replay "$windows_records\\kur
     --record "$windows_records\\gespielt.txt" >"$out/replay.log" 2>&1 &
 game=$!
 window=$(game_window)
+expect_golden "$window" title "$out/replay-title.png"
 press "$window" Return n
 wait_for_line "$played" '^place 0 8$' 30 >/dev/null ||
     check_failed "the replay's last move was not played within 30 s (recorded: $(tr '\n' '|' <"$played" 2>/dev/null))"
@@ -169,6 +178,7 @@ start_online_game() {
     SDL_RENDER_DRIVER=software "$TORVEK_WINE" "$exe" "$@" >"$out/$name.out" 2>"$out/$name.log" &
     game=$!
     window=$(game_window)
+    expect_golden "$window" title "$out/$name-title.png"
 }
 
 # Fails when the game's log tells of a fault of the connection.
