@@ -55,6 +55,12 @@ torvek_windows_packages() {
     echo "windows: $TORVEK_BUILD_DIR/torvek-$version-win64.zip and $TORVEK_BUILD_DIR/torvek-$version-setup.exe"
 }
 
+# The Linux relay and player that the Windows program meets online, built
+# in build/ (where test.sh has built them already).
+torvek_windows_native_online() {
+    torvek_configure && torvek_build --target torvek-relay torvek_online_player
+}
+
 torvek_windows_can_check() {
     if command -v x86_64-w64-mingw32-g++-posix >/dev/null && [ -x /usr/lib/wine/wine64 ]; then
         return 0
@@ -96,7 +102,8 @@ torvek_windows_test_programs() {
 # checks them under Wine: the test programs that need no display, the real
 # torvek.exe in a window (tests/windows/program.sh) and the installer in a
 # Wine prefix of its own (tests/windows/installer.sh), the last beside the
-# first two. Each part's log is in build-windows/check-*.log.
+# first two; online, the program meets the Linux relay and player of build/.
+# Each part's log is in build-windows/check-*.log.
 torvek_windows_check() {
     local dir=$TORVEK_WINDOWS_DIR start=$SECONDS
     torvek_deps_install windows windows-tests || return 1
@@ -105,6 +112,7 @@ torvek_windows_check() {
     mkdir -p "$dir"
     torvek_windows_step "build" "$dir/check-build.log" \
         eval 'torvek_windows_build && torvek_windows_packages' || return 1
+    torvek_windows_step "Linux relay and player" "$dir/check-native.log" torvek_windows_native_online || return 1
     local version release
     version=$(torvek_version)
     release=$dir/windows-release/torvek-$version-win64
@@ -117,7 +125,7 @@ torvek_windows_check() {
     if [ "$status" -eq 0 ]; then
         torvek_windows_step "program" "$dir/check-program.log" \
             env WINEPREFIX="$PWD/$dir/wine" tests/windows/program.sh "$release" \
-            "$dir/tests/console_parent.exe" "$dir/windows-check/program" || status=1
+            "$dir/tests/console_parent.exe" "$dir/windows-check/program" "$TORVEK_BUILD_DIR" || status=1
     fi
     wait "$installer_pid" || status=1
     [ "$status" -eq 0 ] || return 1

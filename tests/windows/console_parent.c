@@ -38,7 +38,9 @@ static void CopyConsoleText(HANDLE out)
         while (got > 0 && row[got - 1] == L' ')
             --got;
         int length = WideCharToMultiByte(CP_UTF8, 0, row, (int)got, text, sizeof text - 1, NULL, NULL);
-        text[length++] = '\n';
+        /* A row written to the console's edge is a line the console wrapped. */
+        if (got < width)
+            text[length++] = '\n';
         WriteFile(out, text, (DWORD)length, &written, NULL);
     }
     CloseHandle(console);

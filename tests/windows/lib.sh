@@ -25,6 +25,8 @@ check_step() {
 # ---------------------------------------------------------------- the display
 
 check_servers=()
+# The native programs this script started: the relay, a player, a watcher.
+check_programs=()
 
 # Starts Xvfb (1280x1024, room for the 1024x768 window and its frame) on a
 # free display, and openbox on it: keys reach the window that has the focus,
@@ -48,8 +50,14 @@ start_display() {
     sleep 0.5
 }
 
-# Ends the Wine session of WINEPREFIX and the X servers this script started.
+# Ends the native programs, the Wine session of WINEPREFIX and the X
+# servers this script started.
 stop_all() {
+    if [ "${#check_programs[@]}" -gt 0 ]; then
+        kill "${check_programs[@]}" 2>/dev/null || true
+        wait "${check_programs[@]}" 2>/dev/null || true
+    fi
+    check_programs=()
     if [ -n "${WINEPREFIX:-}" ]; then
         wineserver -k 2>/dev/null || true
         wineserver -w 2>/dev/null || true
@@ -59,6 +67,8 @@ stop_all() {
         wait "${check_servers[@]}" 2>/dev/null || true
     fi
     check_servers=()
+# The native programs this script started: the relay, a player, a watcher.
+check_programs=()
 }
 
 # ---------------------------------------------------------------- the game's window
@@ -148,4 +158,16 @@ exit_status_of() {
     local status=0
     wait "$pid" || status=$?
     echo "$status"
+}
+
+# Prints the first line of FILE that matches the extended regular expression,
+# waiting up to SECONDS for it; fails when none came.
+wait_for_line() {
+    local file=$1 pattern=$2 seconds=$3 line _
+    for _ in $(seq $((seconds * 10))); do
+        line=$(grep -E -m 1 -- "$pattern" "$file" 2>/dev/null || true)
+        [ -n "$line" ] && { echo "$line"; return 0; }
+        sleep 0.1
+    done
+    return 1
 }
