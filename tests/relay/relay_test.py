@@ -711,9 +711,8 @@ class Shutdown(unittest.TestCase):
                 for client in (room.host, room.guest, watcher, idle):
                     self.assertEqual(await client.closed(), (1001, "shutdown"))
             run(scenario())
-            began = time.monotonic()
-            self.assertEqual(relay.stop(how, within=5), 0)
-            self.assertLess(time.monotonic() - began, 5)
+            # One signal is enough: the relay exits by itself, promptly.
+            self.assertEqual(relay.process.wait(5), 0)
 
 
 class Embedded(unittest.TestCase):
