@@ -106,8 +106,9 @@ void Lobby::Handle(Connection_Id id, Connection &connection, const Client_Messag
         Hello(connection, message);
         return;
     }
+    const char *type = Client_Type_Name(message.type);
     if (!connection.greeted) {
-        Error(connection, "hello-first", "the first message is hello");
+        Error(connection, "hello-first", "the first message is hello", type);
         return;
     }
     const bool in_room = !connection.room.empty();
@@ -117,14 +118,14 @@ void Lobby::Handle(Connection_Id id, Connection &connection, const Client_Messag
     case Client_Type::REJOIN:
     case Client_Type::WATCH:
         if (in_room) {
-            Error(connection, "in-room", "leave this room first");
+            Error(connection, "in-room", "leave this room first", type);
             return;
         }
         break;
     case Client_Type::SYNC:
     case Client_Type::LEAVE:
         if (!in_room) {
-            Error(connection, "not-in-room", "this connection is in no room");
+            Error(connection, "not-in-room", "this connection is in no room", type);
             return;
         }
         break;
@@ -351,8 +352,7 @@ static const char *Refusal_Words(const char *code)
 void Lobby::Play(Connection &connection, const Client_Message &message)
 {
     const auto refuse = [&](const char *code, const char *words, int expected) {
-        connection.peer->Send(Refused_Message(message.id, true, code, *words ? words : Refusal_Words(code),
-                                              expected));
+        connection.peer->Send(Refused_Message(message.id, code, *words ? words : Refusal_Words(code), expected));
     };
     if (connection.room.empty() || connection.seat < 0) {
         refuse("not-seated", "", connection.room.empty() ? 0 : rooms.at(connection.room).match.moves);
@@ -477,8 +477,23 @@ void Lobby::Close(Connection_Id id, Relay_Clock::time_point now)
     connections.erase(found);
 }
 
+// Addresses with nothing open and no failure within the window are forgotten.
+void Lobby::Forget_Addresses(Relay_Clock::time_point now)
+{
+    for (auto entry = addresses.begin(); entry != addresses.end();) {
+        Address &address = entry->second;
+        while (!address.failures.empty() && now - address.failures.front() >= FAILURE_WINDOW)
+            address.failures.pop_front();
+        if (address.connections <= 0 && address.rooms <= 0 && address.failures.empty())
+            entry = addresses.erase(entry);
+        else
+            ++entry;
+    }
+}
+
 void Lobby::Tick(Relay_Clock::time_point now)
 {
+    Forget_Addresses(now);
     std::vector<std::pair<std::string, int>> over;
     for (const auto &[code, room] : rooms)
         if (room.waiting && room.deadline <= now)

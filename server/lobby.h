@@ -134,6 +134,7 @@ private:
     void Error(Connection &connection, const char *code, const char *text, const std::string &for_type = "",
                const std::string &field = "");
     void Close_Connection(Connection &connection, int code, const char *reason);
+    void Forget_Addresses(Relay_Clock::time_point now);
 
     Room_Store &store;
     Lobby_Settings settings;

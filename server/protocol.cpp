@@ -31,6 +31,14 @@ static bool Find_Type(const std::string &name, Client_Type &type)
     return false;
 }
 
+const char *Client_Type_Name(Client_Type type)
+{
+    for (const auto &entry : CLIENT_TYPES)
+        if (entry.type == type)
+            return entry.name;
+    return "";
+}
+
 static bool Bad_Field(Message_Fault &fault, const char *field)
 {
     fault.code = "bad-field";
@@ -266,14 +274,10 @@ std::string Accepted_Message(const std::string &id, int number, bool again)
     return message.dump(NO_INDENT, ' ', false, REPLACE_BAD_UTF8);
 }
 
-std::string Refused_Message(const std::string &id, bool has_id, const char *code, const char *text, int expected)
+std::string Refused_Message(const std::string &id, const char *code, const char *text, int expected)
 {
-    Json message{{"type", "refused"}};
-    message["id"] = has_id ? Json(id) : Json(nullptr);
-    message["code"] = code;
-    message["message"] = text;
-    message["expected"] = expected;
-    return message.dump(NO_INDENT, ' ', false, REPLACE_BAD_UTF8);
+    return Json{{"type", "refused"}, {"id", id}, {"code", code}, {"message", text}, {"expected", expected}}.dump(
+        NO_INDENT, ' ', false, REPLACE_BAD_UTF8);
 }
 
 std::string Moved_Message(int number, int side, const Move &move, const std::string &id, uint64_t hash)

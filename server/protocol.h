@@ -41,6 +41,8 @@ struct Message_Fault {
 };
 
 bool Read_Client_Message(std::string_view text, Client_Message &message, Message_Fault &fault);
+// The `type` a client writes for it ("join").
+const char *Client_Type_Name(Client_Type type);
 
 const char *Side_Name(int side);
 // SOLIDS or STRIPES for their names, ANY_SIDE for anything else.
@@ -71,8 +73,7 @@ struct Sync_View {
 std::string Sync_Message(const Sync_View &view);
 
 std::string Accepted_Message(const std::string &id, int number, bool again);
-std::string Refused_Message(const std::string &id, bool has_id, const char *code, const char *text,
-                            int expected);
+std::string Refused_Message(const std::string &id, const char *code, const char *text, int expected);
 std::string Moved_Message(int number, int side, const Move &move, const std::string &id, uint64_t hash);
 std::string Peer_Lost_Message(int side, int wait_seconds);
 std::string Peer_Back_Message(int side);

@@ -373,7 +373,10 @@ int main(int argc, char **argv)
     std::printf("round trip to the other player: median %.2f ms, p99 %.2f ms, max %.2f ms\n", median, p99, longest);
     std::printf("refused or errors %ld, hash mismatches %ld\n", totals.refused, totals.mismatches);
     if (options.relay_pid > 0) {
-        std::printf("relay CPU %.0f%% of one core while moving\n", 100.0 * (busy.cpu_seconds - held.cpu_seconds) / elapsed);
+        const double relay_cpu = busy.cpu_seconds - held.cpu_seconds;
+        // What a move costs the relay whatever else the machine runs.
+        std::printf("relay CPU %.0f%% of one core while moving, %.0f us a move\n", 100.0 * relay_cpu / elapsed,
+                    totals.moves ? 1e6 * relay_cpu / static_cast<double>(totals.moves) : 0.0);
         std::printf("relay memory %ld KiB idle, %ld KiB with %d connections: %.1f KiB a connection\n", idle.rss_kib,
                     held.rss_kib, connections, connections ? double(held.rss_kib - idle.rss_kib) / connections : 0.0);
     }

@@ -26,12 +26,18 @@ echo "== machine"
 grep -m1 'model name' /proc/cpuinfo
 echo "cores: $(nproc); load: $(cut -d' ' -f1-3 /proc/loadavg)"
 
+# The relay and the load each on a core of its own, where there are two.
+pin_relay=() pin_load=()
+if command -v taskset > /dev/null && [ "$(nproc)" -gt 1 ]; then
+    pin_relay=(taskset -c 0) pin_load=(taskset -c 1)
+fi
+
 relay_pid=
 trap '[ -z "$relay_pid" ] || kill "$relay_pid" 2> /dev/null || true' EXIT
 for rooms in "$@"; do
     echo "== $rooms rooms, $rate moves a second for $seconds s"
     out=$(mktemp)
-    "$build/server/torvek-relay" --listen 127.0.0.1:0 > "$out" &
+    "${pin_relay[@]}" "$build/server/torvek-relay" --listen 127.0.0.1:0 > "$out" &
     relay_pid=$!
     for _ in $(seq 50); do
         grep -q 'relaying on' "$out" && break
@@ -40,7 +46,7 @@ for rooms in "$@"; do
     port=$(sed -n 's|.*ws://127.0.0.1:\([0-9]*\)/.*|\1|p' "$out")
     rm -f "$out"
     status=0
-    "$build/bench-relay/relay_load" --port "$port" --rooms "$rooms" --rate "$rate" --seconds "$seconds" \
+    "${pin_load[@]}" "$build/bench-relay/relay_load" --port "$port" --rooms "$rooms" --rate "$rate" --seconds "$seconds" \
         --relay-pid "$relay_pid" || status=$?
     kill -TERM "$relay_pid"
     wait "$relay_pid" || status=$?

@@ -33,6 +33,7 @@ OPENSSL = os.environ.get("RELAY_OPENSSL") or "openssl"
 
 ANSWER_TIME = 3.0  # seconds an answer may take on a busy machine
 QUIET_TIME = 0.3  # seconds in which nothing must arrive
+MOVE_PACE = 0.06  # seconds between a room's moves
 START_TIME = 10.0
 HELLO = {"type": "hello", "protocol": 1, "game": "0.7"}
 CODE_FORM = re.compile(r"^[A-HJ-NP-Z2-9]{4}-[A-HJ-NP-Z2-9]{4}$")
@@ -184,6 +185,8 @@ class Room:
     async def play(self, move, watchers=()):
         """Plays a legal move through its side; checks what everyone is sent."""
         side, _ = turn_and_moves(self.first, self.moves)
+        # Players move at a player's pace, far under the relay's 20 messages a second.
+        await asyncio.sleep(MOVE_PACE)
         number, move_id = len(self.moves), self.new_id()
         mover = self.player(side)
         await mover.send({"type": "move", "number": number, "id": move_id, "move": move})
@@ -708,9 +711,8 @@ class Shutdown(unittest.TestCase):
                 for client in (room.host, room.guest, watcher, idle):
                     self.assertEqual(await client.closed(), (1001, "shutdown"))
             run(scenario())
-            began = time.monotonic()
-            self.assertEqual(relay.stop(how, within=5), 0)
-            self.assertLess(time.monotonic() - began, 5)
+            # One signal is enough: the relay exits by itself, promptly.
+            self.assertEqual(relay.process.wait(5), 0)
 
 
 class Embedded(unittest.TestCase):
