@@ -33,14 +33,19 @@ async def serve_one(websocket, path):
             if isinstance(message, bytes):
                 continue
             say(f"received {message}")
-            if message.startswith("!close "):
-                await websocket.close(1000, message[len("!close "):])
-            elif message.startswith("!send "):
-                await websocket.send("x" * int(message[len("!send "):]))
-            elif message == "!binary":
-                await websocket.send(b"\x00\x01\x02")
-            else:
-                await websocket.send(message)
+            # An echo that meets the client's close is dropped, and the
+            # messages that came before the close are still read and said.
+            try:
+                if message.startswith("!close "):
+                    await websocket.close(1000, message[len("!close "):])
+                elif message.startswith("!send "):
+                    await websocket.send("x" * int(message[len("!send "):]))
+                elif message == "!binary":
+                    await websocket.send(b"\x00\x01\x02")
+                else:
+                    await websocket.send(message)
+            except websockets.ConnectionClosed:
+                pass
     except websockets.ConnectionClosed:
         pass
     say(f"closed {websocket.close_code}")
