@@ -161,11 +161,12 @@ exit_status_of() {
 }
 
 # Prints the first line of FILE that matches the extended regular expression,
-# waiting up to SECONDS for it; fails when none came.
+# waiting up to SECONDS for it; fails when none came. Windows' line ends
+# (CR LF) are read as Linux's.
 wait_for_line() {
     local file=$1 pattern=$2 seconds=$3 line _
     for _ in $(seq $((seconds * 10))); do
-        line=$(grep -E -m 1 -- "$pattern" "$file" 2>/dev/null || true)
+        line=$(tr -d '\r' <"$file" 2>/dev/null | grep -E -m 1 -- "$pattern" || true)
         [ -n "$line" ] && { echo "$line"; return 0; }
         sleep 0.1
     done

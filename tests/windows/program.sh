@@ -194,7 +194,7 @@ press "$window" Return n
 room_line=$(wait_for_line "$out/host.out" "$room_pattern" 20) ||
     check_failed "torvek.exe --host $relay_url printed no room within 20 s (log: $(head -c 400 "$out/host.log"))"
 room=${room_line##* }
-grep -q -x -F "  $room@$relay_url" "$out/host.out" ||
+tr -d '\r' <"$out/host.out" | grep -q -x -F "  $room@$relay_url" ||
     check_failed "torvek.exe --host printed no invite $room@$relay_url: $(cat "$out/host.out")"
 sleep 1
 photograph "$window" "$out/waiting.png"
