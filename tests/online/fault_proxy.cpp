@@ -196,6 +196,8 @@ void Fault_Proxy::Run()
             ready.push_back({link.down.from, static_cast<short>(link.down.ended ? 0 : POLLIN), 0});
         }
         poll(ready.data(), ready.size(), POLL_MS);
+        // A link accepted now was not polled: it is read from the next turn on.
+        const size_t polled = links.size();
         if (ready[0].revents & POLLIN) {
             const int program = accept(listener, nullptr, nullptr);
             const int relay = program < 0 ? -1 : Connect_To(relay_port);
@@ -213,6 +215,8 @@ void Fault_Proxy::Run()
         size_t index = 1;
         bool reset_now = false;
         for (Link &link : links) {
+            if ((index - 1) / 2 >= polled)
+                break;
             std::string bytes;
             bool fine = !(ready[index].revents & (POLLIN | POLLHUP | POLLERR)) ||
                         Take_In(link.up, &bytes);

@@ -1,6 +1,7 @@
 #include "child.h"
 
 #include <poll.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,6 +27,9 @@ Child::Child(const std::vector<std::string> &words, const std::string &log) : lo
         return;
     pid = fork();
     if (pid == 0) {
+        // A test that dies takes its programs with it, so none holds the
+        // test runner's output open.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         dup2(ends[1], STDOUT_FILENO);
         const int errors = log.empty() ? -1 : open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         if (errors >= 0)
