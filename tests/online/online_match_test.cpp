@@ -147,8 +147,10 @@ TEST(OnlineMatch, HostGuestAndWatcherPlayARoundToTheSamePosition)
     const std::string room = Room_Of(host);
     ASSERT_EQ(room.size(), 9u) << "no room code from the host";
     EXPECT_EQ(room[4], '-');
+    // The watcher is in before the guest starts the match, so it sees every move played.
+    Child watcher(Player(3, 1, {"--watch", room + "@" + relay.url}), Log_Of(3));
+    ASSERT_TRUE(watcher.Logged("online: Watching room", START_SECONDS)) << watcher.Log();
     Child guest(Player(2, 1, {"--join", room + "@" + relay.url}));
-    Child watcher(Player(3, 1, {"--watch", room + "@" + relay.url}));
 
     const Final hosted = Read_Final(host.Line_Starting("final ", MATCH_SECONDS));
     const Final joined = Read_Final(guest.Line_Starting("final ", MATCH_SECONDS));
