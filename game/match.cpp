@@ -4,6 +4,7 @@
 #include "board.h"
 #include "message.h"
 #include "online.h"
+#include "recording.h"
 #include "resources.h"
 #include "scene.h"
 #include "turns.h"
@@ -108,6 +109,7 @@ bool Bring_Match_To(const Match_Record &record, int *bad, Move_Refusal *why)
     Forget_Computer_Choice();
     Set_Game_Position(match);
     Set_Selection(game_phase == PHASE_PLACING ? PLACING_CURSORS : FIGHTING_CURSORS);
+    Record_Whole_Match(record);
     return true;
 }
 

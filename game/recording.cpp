@@ -9,6 +9,7 @@
 #include "record.h"
 
 static std::ofstream record_out;
+static std::string record_path;
 static Match_Record replay;
 static size_t replay_next = 0;
 static bool replay_loaded = false;
@@ -21,8 +22,10 @@ static std::filesystem::path Path_Of(const std::string &utf8)
 bool Open_Recording(const std::string &path, std::string *why)
 {
     record_out.open(Path_Of(path), std::ios::binary | std::ios::trunc);
-    if (record_out)
+    if (record_out) {
+        record_path = path;
         return true;
+    }
     *why = path + ": cannot be written (" + std::strerror(errno) + ")";
     return false;
 }
@@ -66,6 +69,18 @@ void Record_Move(const Move &move)
     Write(Record_Move_Line(move));
 }
 
+void Record_Whole_Match(const Match_Record &match)
+{
+    if (!record_out.is_open())
+        return;
+    record_out.close();
+    record_out.clear();
+    record_out.open(Path_Of(record_path), std::ios::binary | std::ios::trunc);
+    Write(Record_Header(match.first));
+    for (const Move &move : match.moves)
+        Write(Record_Move_Line(move));
+}
+
 bool Replay_Has_Moves()
 {
     return replay_loaded && replay_next < replay.moves.size();
@@ -90,6 +105,7 @@ void Reset_Recording()
     if (record_out.is_open())
         record_out.close();
     record_out.clear();
+    record_path.clear();
     replay = {};
     replay_next = 0;
     replay_loaded = false;

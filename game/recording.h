@@ -22,6 +22,9 @@ int Begin_Recorded_Match(int drawn_first);
 // Called by the turns with every move they start, whoever made it: one line
 // a move, flushed at once so that a crash loses nothing.
 void Record_Move(const Move &move);
+// Called when the match is brought at once to a list of moves (an online
+// player coming back): the record is written anew as that whole match.
+void Record_Whole_Match(const Match_Record &match);
 // While a replay lasts, both sides' moves come from it; once it is over the
 // keyboard (or the computer) plays on from there.
 bool Replay_Has_Moves();

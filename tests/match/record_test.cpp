@@ -36,14 +36,6 @@ std::string Seen(const Screen &screen)
     return seen.str();
 }
 
-std::string Read_File(const std::string &path)
-{
-    std::ifstream in(torvek_test::FilePath(path), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 struct Seen_End {
     uint64_t hash = 0;
     int points[SIDES] = {0, 0};
@@ -83,7 +75,7 @@ TEST(RecordedMatch, ReplaysToTheSamePositionAtOnceAndOnScreen)
     // Every move was flushed to the file as it was played.
     Match_Record record;
     Record_Fault fault;
-    ASSERT_TRUE(Record_Read(Read_File(file), record, fault)) << fault.line << ": " << fault.what;
+    ASSERT_TRUE(Record_Read(torvek_test::ReadFile(file), record, fault)) << fault.line << ": " << fault.what;
     ASSERT_GT(record.moves.size(), 20u);
     Match_State replayed;
     ASSERT_TRUE(Match_Replay(record, replayed));

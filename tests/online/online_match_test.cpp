@@ -17,6 +17,7 @@
 
 #include "child.h"
 #include "fault_proxy.h"
+#include "record.h"
 #include "test_files.h"
 
 namespace {
@@ -223,7 +224,9 @@ TEST(OnlineFaults, AGuestCutOffAndKilledComesBackToItsSeat)
     const std::string room = Room_Of(host);
     ASSERT_EQ(room.size(), 9u) << "no room code from the host";
     Child watcher(Player(23, 1, {"--watch", room + "@" + relay.url}), Log_Of(23));
-    const std::vector<std::string> guest_words = Player(22, 1, {"--join", room + "@" + proxy.Url()});
+    const std::string guest_record = torvek_test::ScratchDir() + "/guest22.record";
+    const std::vector<std::string> guest_words =
+        Player(22, 1, {"--join", room + "@" + proxy.Url(), "--record", guest_record});
     auto guest = std::make_unique<Child>(guest_words, Log_Of(22));
     ASSERT_TRUE(Started(*guest)) << guest->Log();
 
@@ -247,6 +250,11 @@ TEST(OnlineFaults, AGuestCutOffAndKilledComesBackToItsSeat)
     EXPECT_GT(joined.moves, 0);
     EXPECT_LT(joined.moves, hosted.moves);
     Expect_Same_Ending(hosted, watched);
+    // Its record, written anew when it came back, holds the whole match.
+    Match_Record recorded;
+    Record_Fault fault;
+    ASSERT_TRUE(Record_Read(torvek_test::ReadFile(guest_record), recorded, fault)) << fault.line << ": " << fault.what;
+    EXPECT_EQ(static_cast<long>(recorded.moves.size()), hosted.moves);
 }
 
 // A guest that dies and does not come back within the relay's --room-wait:

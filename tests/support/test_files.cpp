@@ -64,6 +64,14 @@ void WriteFile(const std::string &path, const std::string &bytes)
     ASSERT_TRUE(out.good()) << path;
 }
 
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(FilePath(path), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 std::string CompareWithGolden(const hgeTesting::Pixels &pixels, const std::string &area,
                               const std::string &name)
 {

@@ -27,6 +27,8 @@ std::string OutputDir();
 std::string ScratchDir();
 // Writes the bytes as the whole file (a failure fails the test).
 void WriteFile(const std::string &path, const std::string &bytes);
+// The whole file; empty when it cannot be read.
+std::string ReadFile(const std::string &path);
 
 // Compares pixels with a reference PNG under tests/<area>/golden/. On a
 // difference (or a missing reference) both pictures are saved beside each

@@ -561,9 +561,15 @@ class Online:
               "recorded the same match (position %s; the page: %s)" % (code, hash_after, path))
 
         # A reloaded page takes its seat back (the relay accepts its kept
-        # token and the board comes back), but in the runs so far its next
-        # placing by keys never reached the relay; not checked until that is
-        # found and mended.
+        # token), is brought to the match, writes its record anew as the
+        # whole match, and plays on.
+        self.open_page("", reload=True)
+        self.page_moves(2)
+        self.play_to(4)
+        hash_after = host.expect(r"^moves ([0-9a-f]{16}) 4$").group(1)
+        self.same_records(4, "after the page was reloaded")
+        print("check: the page reloaded takes its seat back and plays on: both recorded the same match "
+              "(position %s)" % hash_after)
 
 
 def main():
