@@ -1,6 +1,8 @@
 // The network on Windows: Windows' own WebSocket client in WinHTTP, with
-// Windows' TLS and its certificate store (Net_SetCertificates cannot add
-// to it: an authority of one's own is imported into the store instead).
+// Windows' TLS and its certificate store. The authorities of a --ca file
+// are kept in a store in memory: a server whose chain ends at one of them
+// is checked once more by Windows' own SSL policy (name, dates, usage)
+// before anything is sent on the connection.
 //
 // WinHTTP's calls wait, so each connection has two threads of its own: one
 // connects and then receives, the other sends what the game queued and, once
@@ -14,6 +16,7 @@
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
+#include <wincrypt.h>
 #include <winhttp.h>
 #undef DWORD
 
@@ -23,7 +26,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <mutex>
 #include <thread>
 
@@ -101,6 +107,109 @@ static std::string ReadAddress(const std::string &url, Address &address)
     return "";
 }
 
+// ---------------------------------------------------------------- authorities
+
+static const char PEM_BEGIN[] = "-----BEGIN CERTIFICATE-----";
+static const char PEM_END[] = "-----END CERTIFICATE-----";
+
+namespace {
+
+// The authorities of one --ca file, in a certificate store in memory.
+struct Authorities {
+    HCERTSTORE store = nullptr;
+    int count = 0;
+    Authorities() = default;
+    Authorities(const Authorities &) = delete;
+    Authorities &operator=(const Authorities &) = delete;
+    ~Authorities()
+    {
+        if (store)
+            CertCloseStore(store, 0);
+    }
+};
+
+}  // namespace
+
+// Reads every certificate of a PEM file; the words of the fault, or "".
+static std::string LoadAuthorities(const std::string &file, Authorities &into)
+{
+    std::ifstream in(std::filesystem::path(std::u8string(file.begin(), file.end())), std::ios::binary);
+    if (!in)
+        return "the authorities in \"" + file + "\" cannot be read";
+    std::ostringstream read;
+    read << in.rdbuf();
+    const std::string text = read.str();
+    into.store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr);
+    if (!into.store)
+        return "no certificate store could be made";
+    for (size_t begin = text.find(PEM_BEGIN); begin != std::string::npos; begin = text.find(PEM_BEGIN, begin + 1)) {
+        const size_t end = text.find(PEM_END, begin);
+        if (end == std::string::npos)
+            break;
+        const std::string block = text.substr(begin, end + sizeof PEM_END - 1 - begin);
+        WIN32_DWORD size = 0;
+        if (!CryptStringToBinaryA(block.data(), static_cast<WIN32_DWORD>(block.size()), CRYPT_STRING_BASE64HEADER,
+                                  nullptr, &size, nullptr, nullptr))
+            continue;
+        std::vector<BYTE> der(size);
+        if (CryptStringToBinaryA(block.data(), static_cast<WIN32_DWORD>(block.size()), CRYPT_STRING_BASE64HEADER,
+                                 der.data(), &size, nullptr, nullptr) &&
+            CertAddEncodedCertificateToStore(into.store, X509_ASN_ENCODING, der.data(), size,
+                                             CERT_STORE_ADD_ALWAYS, nullptr))
+            ++into.count;
+    }
+    if (into.count == 0)
+        return "\"" + file + "\" holds no certificate Windows can read";
+    return "";
+}
+
+// Whether the last certificate of the chain is one of the authorities.
+static bool EndsAtOneOf(PCCERT_CHAIN_CONTEXT chain, HCERTSTORE authorities)
+{
+    if (chain->cChain == 0 || chain->rgpChain[0]->cElement == 0)
+        return false;
+    const CERT_SIMPLE_CHAIN *simple = chain->rgpChain[0];
+    PCCERT_CONTEXT root = simple->rgpElement[simple->cElement - 1]->pCertContext;
+    PCCERT_CONTEXT found = CertFindCertificateInStore(authorities, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, root,
+                                                      nullptr);
+    if (found)
+        CertFreeCertificateContext(found);
+    return found != nullptr;
+}
+
+// The server's certificate, once the handshake is over, against Windows'
+// store and the --ca authorities, for the host asked for.
+static bool ServerTrusted(HINTERNET request, HCERTSTORE authorities, const std::wstring &host)
+{
+    PCCERT_CONTEXT server = nullptr;
+    WIN32_DWORD size = sizeof server;
+    if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &server, &size) || !server)
+        return false;
+    CERT_CHAIN_PARA chain_para{};
+    chain_para.cbSize = sizeof chain_para;
+    PCCERT_CHAIN_CONTEXT chain = nullptr;
+    bool trusted = false;
+    if (CertGetCertificateChain(nullptr, server, nullptr, authorities, &chain_para, 0, nullptr, &chain)) {
+        SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
+        ssl.cbSize = sizeof ssl;
+        ssl.dwAuthType = AUTHTYPE_SERVER;
+        ssl.pwszServerName = const_cast<wchar_t *>(host.c_str());
+        CERT_CHAIN_POLICY_PARA policy{};
+        policy.cbSize = sizeof policy;
+        policy.pvExtraPolicyPara = &ssl;
+        // An authority of the file is no authority of Windows' store.
+        if (EndsAtOneOf(chain, authorities))
+            policy.dwFlags = CERT_CHAIN_POLICY_ALLOW_UNKNOWN_CA_FLAG;
+        CERT_CHAIN_POLICY_STATUS status{};
+        status.cbSize = sizeof status;
+        trusted = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) &&
+                  status.dwError == 0;
+        CertFreeCertificateChain(chain);
+    }
+    CertFreeCertificateContext(server);
+    return trusted;
+}
+
 // ---------------------------------------------------------------- the words
 
 static std::string Unreachable(WIN32_DWORD error)
@@ -120,7 +229,10 @@ namespace {
 
 class Link {
 public:
-    Link(Address address) : address(std::move(address)) {}
+    Link(Address address, std::unique_ptr<Authorities> authorities)
+        : address(std::move(address)), authorities(std::move(authorities))
+    {
+    }
 
     void Start()
     {
@@ -260,10 +372,18 @@ private:
         HINTERNET asking = Made(&request, WinHttpOpenRequest(to, L"GET", address.target.c_str(), nullptr,
                                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                              address.secure ? WINHTTP_FLAG_SECURE : 0));
-        if (!asking || !WinHttpSetOption(asking, WINHTTP_OPTION_UPGRADE_TO_WEB_SOCKET, nullptr, 0) ||
-            !WinHttpSendRequest(asking, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        if (!asking || !WinHttpSetOption(asking, WINHTTP_OPTION_UPGRADE_TO_WEB_SOCKET, nullptr, 0))
+            return Unreachable(GetLastError());
+        // With authorities of its own the chain is checked here, after the handshake.
+        WIN32_DWORD unknown_authority = SECURITY_FLAG_IGNORE_UNKNOWN_CA;
+        if (address.secure && authorities &&
+            !WinHttpSetOption(asking, WINHTTP_OPTION_SECURITY_FLAGS, &unknown_authority, sizeof unknown_authority))
+            return Unreachable(GetLastError());
+        if (!WinHttpSendRequest(asking, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
             !WinHttpReceiveResponse(asking, nullptr))
             return Unreachable(GetLastError());
+        if (address.secure && authorities && !ServerTrusted(asking, authorities->store, address.host))
+            return Unreachable(ERROR_WINHTTP_SECURE_FAILURE);
         WIN32_DWORD status = 0;
         WIN32_DWORD size = sizeof status;
         WinHttpQueryHeaders(asking, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
@@ -349,6 +469,7 @@ private:
     }
 
     Address address;
+    std::unique_ptr<Authorities> authorities;  // null: Windows' store alone
     std::thread receiver;
     std::mutex lock;
     std::condition_variable wake;
@@ -391,7 +512,7 @@ static void DropCurrent()
     retired.push_back(std::move(current));
 }
 
-static bool Open(const std::string &url, const std::string &, std::string *why)
+static bool Open(const std::string &url, const std::string &ca_file, std::string *why)
 {
     Address address;
     const std::string fault = ReadAddress(url, address);
@@ -399,8 +520,15 @@ static bool Open(const std::string &url, const std::string &, std::string *why)
         *why = "the address \"" + url + "\" " + fault;
         return false;
     }
+    std::unique_ptr<Authorities> authorities;
+    if (!ca_file.empty()) {
+        authorities = std::make_unique<Authorities>();
+        *why = LoadAuthorities(ca_file, *authorities);
+        if (!why->empty())
+            return false;
+    }
     DropCurrent();
-    current = std::make_unique<Link>(std::move(address));
+    current = std::make_unique<Link>(std::move(address), std::move(authorities));
     current->Start();
     return true;
 }
@@ -429,10 +557,11 @@ static void Stop()
     retired.clear();
 }
 
-static bool CanTrust(const std::string &, std::string *why)
+static bool CanTrust(const std::string &file, std::string *why)
 {
-    *why = "Windows trusts only the authorities in its own certificate store: import the authority there";
-    return false;
+    Authorities authorities;
+    *why = LoadAuthorities(file, authorities);
+    return why->empty();
 }
 
 static const NetPlatform winhttp_network = {

@@ -264,3 +264,41 @@ press "$window" Escape
 status=$(exit_status_of "$game")
 [ "$status" = 0 ] || check_failed "Escape ended the joined game with status $status (log: $out/guest.log)"
 check_step "torvek.exe --join $room@$relay_url plays Stripes and places on cell $cell, as the relay's watcher sees"
+
+# -- wss:// with an authority of the check's own: trusted through --ca, refused without it
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$out/ca.key" -out "$out/ca.pem" -days 2 \
+    -subj '/CN=TORVEK check authority' >/dev/null 2>&1 &&
+    openssl req -newkey rsa:2048 -nodes -keyout "$out/relay.key" -out "$out/relay.csr" \
+        -subj '/CN=TORVEK check relay' >/dev/null 2>&1 &&
+    printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\n' >"$out/names.cnf" &&
+    openssl x509 -req -in "$out/relay.csr" -CA "$out/ca.pem" -CAkey "$out/ca.key" -CAcreateserial -days 2 \
+        -extfile "$out/names.cnf" -out "$out/relay.pem" >/dev/null 2>&1 ||
+    check_failed "openssl could not make the check's certificates"
+"$relay_program" --listen 127.0.0.1:0 --tls-cert "$out/relay.pem" --tls-key "$out/relay.key" \
+    >"$out/tls-relay.log" 2>&1 &
+check_programs+=($!)
+tls_line=$(wait_for_line "$out/tls-relay.log" '^torvek-relay: relaying on wss://127\.0\.0\.1:[0-9]+/$' 10) ||
+    check_failed "the relay with TLS did not start: $(head -c 400 "$out/tls-relay.log")"
+tls_url=${tls_line##* }
+"$player_program" --seconds 90 --state "$out/tls-host-state" -- --host "$tls_url" --ca "$out/ca.pem" \
+    >"$out/tls-host.out" 2>"$out/tls-host.log" &
+check_programs+=($!)
+room_line=$(wait_for_line "$out/tls-host.out" "$room_pattern" 20) ||
+    check_failed "the Linux host printed no room on $tls_url: $(head -c 400 "$out/tls-host.log")"
+room=${room_line##* }
+ca_windows=$("$TORVEK_WINE" winepath -w "$out/ca.pem" 2>/dev/null | tr -d '\r')
+start_online_game untrusting --join "$room@$tls_url"
+press "$window" Return n
+wait_for_line "$out/untrusting.log" 'the certificate could not be verified' 20 >/dev/null ||
+    check_failed "torvek.exe without --ca did not refuse the relay's certificate (log: $(head -c 400 "$out/untrusting.log"))"
+press "$window" Escape
+exit_status_of "$game" >/dev/null
+start_online_game trusting --join "$room@$tls_url" --ca "$ca_windows"
+press "$window" Return n
+wait_for_line "$out/tls-host.log" 'place first\.' 30 >/dev/null ||
+    check_failed "torvek.exe --ca did not start the match on $tls_url (log: $(head -c 400 "$out/trusting.log"))"
+expect_no_connection_fault trusting
+press "$window" Escape
+status=$(exit_status_of "$game")
+[ "$status" = 0 ] || check_failed "Escape ended the game on wss:// with status $status (log: $out/trusting.log)"
+check_step "torvek.exe refuses the relay's certificate on $tls_url without --ca, and plays through it with --ca"
