@@ -203,6 +203,7 @@ torvek_package() {
 # Prints what the formatter warns of in the manual page named, and fails when
 # it cannot format it.
 torvek_manual_page_warnings() {
+    # shellcheck disable=SC2069 # standard error alone is wanted
     LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$1" 2>&1 >/dev/null
 }
 
@@ -291,6 +292,7 @@ torvek_check_relay_package() {
 # unpacked ROOT as above; fails, saying why, unless all goes as promised.
 torvek_relay_starts() {
     local root=$1 unit=$2 options command words
+    # shellcheck source=/dev/null
     options=$(TORVEK_RELAY_OPTIONS='' && . "$root/etc/default/torvek-relay" && echo "$TORVEK_RELAY_OPTIONS")
     command=$(sed -n 's/^ExecStart=//p' "$unit")
     command=${command//\$TORVEK_RELAY_OPTIONS/${options/:7357/:0}}
