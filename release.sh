@@ -2,10 +2,11 @@
 # Builds every release file this machine can build into releases/<version>/,
 # writes their SHA256SUMS there and prints what it made: the web zip
 # (web.sh), the Debian packages of the game and of the relay, which carries
-# that page (package.sh), and the Windows zip and installer (windows.sh). A part whose script or tools are missing is skipped with one line
-# that says why; a part that fails fails the whole command. Refuses to run on
-# a work tree with changes that are not committed, so that a release is
-# always a commit.
+# that page (package.sh), and the Windows zip and installer (windows.sh). A
+# part whose script or tools are missing is skipped with one line that says
+# why; a part that fails fails the whole command. Refuses to run on a work
+# tree with changes that are not committed, so that a release is always a
+# commit.
 set -euo pipefail
 cd "$(dirname "$0")"
 source .ci/lib.sh
