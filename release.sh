@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds every release file this machine can build into releases/<version>/,
-# writes their SHA256SUMS there and prints what it made: the Debian package
-# (package.sh), the Windows zip and installer (windows.sh) and the web zip
-# (web.sh). A part whose script or tools are missing is skipped with one line
-# that says why; a part that fails fails the whole command. Refuses to run on
-# a work tree with changes that are not committed, so that a release is
-# always a commit.
+# writes their SHA256SUMS there and prints what it made: the web zip
+# (web.sh), the Debian packages of the game and of the relay, which carries
+# that page (package.sh), and the Windows zip and installer (windows.sh). A
+# part whose script or tools are missing is skipped with one line that says
+# why; a part that fails fails the whole command. Refuses to run on a work
+# tree with changes that are not committed, so that a release is always a
+# commit.
 set -euo pipefail
 cd "$(dirname "$0")"
 source .ci/lib.sh
@@ -84,18 +85,29 @@ release_part() {
     done
 }
 
+release_part web ./web.sh emcc -- "build/torvek-$version-web.zip"
 if command -v dpkg >/dev/null; then
-    deb=build/torvek_${version}_$(dpkg --print-architecture).deb
-    release_part debian ./package.sh dpkg-deb -- "$deb"
-    if [ -f "$out/${deb##*/}" ] && command -v lintian >/dev/null; then
-        lintian --fail-on error,warning "$out/${deb##*/}" || fail "debian: lintian rejects ${deb##*/}"
+    # The relay's package carries the page just built, and none without it:
+    # never one left by an earlier build.
+    if [ -f "$out/torvek-$version-web.zip" ]; then
+        export TORVEK_RELAY_PAGE=$PWD/build-web/page
+    else
+        export TORVEK_RELAY_PAGE=
+        echo "debian: the relay's package goes without the web page"
     fi
+    arch=$(dpkg --print-architecture)
+    debs=("build/torvek_${version}_$arch.deb" "build/torvek-relay_${version}_$arch.deb")
+    release_part debian ./package.sh dpkg-deb -- "${debs[@]}"
+    for deb in "${debs[@]}"; do
+        if [ -f "$out/${deb##*/}" ] && command -v lintian >/dev/null; then
+            lintian --fail-on error,warning "$out/${deb##*/}" || fail "debian: lintian rejects ${deb##*/}"
+        fi
+    done
 else
     echo "debian: skipped: dpkg not installed"
 fi
 release_part windows ./windows.sh x86_64-w64-mingw32-g++-posix makensis -- \
     "build/torvek-$version-win64.zip" "build/torvek-$version-setup.exe"
-release_part web ./web.sh emcc -- "build/torvek-$version-web.zip"
 
 # The builds must not have changed the tree the release is said to be of.
 changes=$(uncommitted)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything in build/ and runs every test;
-# where dpkg-deb is, builds the Debian package into build/ and checks it;
+# where dpkg-deb is, builds the Debian packages (the game's and the relay's)
+# into build/ and checks them;
 # builds the whole suite again with the sanitizers in build-asan/ and runs it;
 # where mingw-w64 and Wine, emscripten and Chromium are installed or can be
 # (on Debian), cross-builds the Windows program and checks it under Wine
@@ -49,8 +50,9 @@ torvek_build
 if command -v dpkg-deb >/dev/null 2>&1; then
     torvek_package
     torvek_check_package
+    torvek_check_relay_package
 else
-    echo "package: dpkg-deb not found (Debian package: dpkg); the Debian package is not built"
+    echo "package: dpkg-deb not found (Debian package: dpkg); the Debian packages are not built"
 fi
 
 # AddressSanitizer (with LeakSanitizer) and UndefinedBehaviorSanitizer: any

@@ -17,6 +17,8 @@ TORVEK_PACKAGES=(cmake g++ pkg-config libsdl2-dev libsdl2-image-dev libgtest-dev
 # through Python's websockets, with certificates made by openssl.
 TORVEK_TEST_PACKAGES=(dpkg-dev appstream desktop-file-utils lintian man-db xvfb xdotool
     python3-websockets openssl)
+# The relay package's service is checked with systemd-analyze.
+TORVEK_TEST_PACKAGES+=(systemd)
 TORVEK_BUILD_DIR=build
 
 # Prints the packages named that dpkg does not list as installed.
@@ -184,15 +186,25 @@ torvek_configure_package() {
     )
 }
 
-# The Debian package, torvek_<version>_amd64.deb, built in build-package/ and
-# copied into build/.
+# The Debian packages, torvek_<version>_amd64.deb and the relay's
+# torvek-relay_<version>_amd64.deb, built in build-package/ and copied into
+# build/. The relay's carries the page in build-web/page/ when there is one,
+# or the one named in TORVEK_RELAY_PAGE (empty: none).
 torvek_package() {
     torvek_configure_once "$TORVEK_PACKAGE_DIR" torvek_configure_package
     cmake --build "$TORVEK_PACKAGE_DIR" -j "$(torvek_jobs)"
-    rm -f "$TORVEK_PACKAGE_DIR"/torvek_*.deb "$TORVEK_BUILD_DIR"/torvek_*.deb
-    (cd "$TORVEK_PACKAGE_DIR" && cpack -G DEB)
+    rm -f "$TORVEK_PACKAGE_DIR"/torvek_*.deb "$TORVEK_BUILD_DIR"/torvek_*.deb \
+        "$TORVEK_PACKAGE_DIR"/torvek-relay_*.deb "$TORVEK_BUILD_DIR"/torvek-relay_*.deb
+    (cd "$TORVEK_PACKAGE_DIR" && cpack -G DEB && cpack -G DEB --config CPackRelayConfig.cmake)
     mkdir -p "$TORVEK_BUILD_DIR"
-    cp "$TORVEK_PACKAGE_DIR"/torvek_*.deb "$TORVEK_BUILD_DIR"/
+    cp "$TORVEK_PACKAGE_DIR"/torvek_*.deb "$TORVEK_PACKAGE_DIR"/torvek-relay_*.deb "$TORVEK_BUILD_DIR"/
+}
+
+# Prints what the formatter warns of in the manual page named, and fails when
+# it cannot format it.
+torvek_manual_page_warnings() {
+    # shellcheck disable=SC2069 # standard error alone is wanted
+    LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$1" 2>&1 >/dev/null
 }
 
 # Unpacks the package in build/ into a scratch folder; its program, started
@@ -224,7 +236,7 @@ torvek_check_package() {
     if command -v man >/dev/null; then
         # Any warning of the formatter is a fault of the page.
         local warnings
-        if ! warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man6/torvek.6.gz" 2>&1 >/dev/null) ||
+        if ! warnings=$(torvek_manual_page_warnings "$root/usr/share/man/man6/torvek.6.gz") ||
             [ -n "$warnings" ]; then
             echo "manual page: ${warnings:-man failed}" >&2
             status=1
@@ -236,4 +248,89 @@ torvek_check_package() {
     rm -rf "$root"
     [ "$status" -eq 0 ] && echo "package: $deb checked ($(du -k "$deb" | cut -f1) KB)"
     return "$status"
+}
+
+# Unpacks the relay's package in build/ into a scratch folder. Its service's
+# command, with the options of its /etc/default file but on a port the system
+# picks, starts the unpacked program, which must print that it listens on
+# 127.0.0.1 (and serve the page, when the package has one) and exit 0 on
+# SIGTERM; then systemd-analyze verifies the service beside the system's own
+# units, and the manual page and the package are checked as the game's are.
+# Any error fails.
+torvek_check_relay_package() {
+    local deb root status=0
+    deb=$(echo "$TORVEK_BUILD_DIR"/torvek-relay_*.deb)
+    root=$(mktemp -d)
+    dpkg-deb -x "$deb" "$root"
+    local unit
+    unit=$(find "$root" -path '*/systemd/system/torvek-relay.service')
+    torvek_relay_starts "$root" "$unit" || status=1
+    if command -v systemd-analyze >/dev/null; then
+        # The service's dependencies are the system's own targets.
+        local units=${unit%/*}
+        cp -rn "/${units#"$root"/}/." "$units/"
+        MANPATH=$root/usr/share/man systemd-analyze verify --recursive-errors=no --root="$root" \
+            torvek-relay.service || status=1
+    fi
+    if command -v man >/dev/null; then
+        local warnings
+        if ! warnings=$(torvek_manual_page_warnings "$root/usr/share/man/man1/torvek-relay.1.gz") ||
+            [ -n "$warnings" ]; then
+            echo "manual page: ${warnings:-man failed}" >&2
+            status=1
+        fi
+    fi
+    if command -v lintian >/dev/null; then
+        lintian --fail-on error,warning "$deb" || status=1
+    fi
+    rm -rf "$root"
+    [ "$status" -eq 0 ] && echo "package: $deb checked ($(du -k "$deb" | cut -f1) KB)"
+    return "$status"
+}
+
+# torvek_relay_starts ROOT UNIT: runs the service's ExecStart from the
+# unpacked ROOT as above; fails, saying why, unless all goes as promised.
+torvek_relay_starts() {
+    local root=$1 unit=$2 options command words
+    # shellcheck source=/dev/null
+    options=$(TORVEK_RELAY_OPTIONS='' && . "$root/etc/default/torvek-relay" && echo "$TORVEK_RELAY_OPTIONS")
+    command=$(sed -n 's/^ExecStart=//p' "$unit")
+    command=${command//\$TORVEK_RELAY_OPTIONS/${options/:7357/:0}}
+    read -ra words <<<"$command"
+    words[0]=$root${words[0]}
+    local page=$root/usr/share/torvek-relay/page
+    [ -d "$page" ] && words+=(--page "$page")
+    local out
+    out=$(mktemp)
+    "${words[@]}" >"$out" 2>&1 </dev/null &
+    local pid=$! tries=0 url=""
+    while [ -z "$url" ] && [ "$tries" -lt 100 ] && kill -0 "$pid" 2>/dev/null; do
+        sleep 0.1
+        tries=$((tries + 1))
+        url=$(sed -n 's|^torvek-relay: relaying on \(ws://127\.0\.0\.1:[0-9]*/\)$|\1|p' "$out")
+    done
+    local failure=""
+    if [ -z "$url" ]; then
+        failure="it printed no ws://127.0.0.1 address to relay on"
+    elif [ -d "$page" ] && ! python3 -c 'import sys, urllib.request
+sys.exit(urllib.request.urlopen(sys.argv[1], timeout=10).read() != open(sys.argv[2], "rb").read())' \
+        "http${url#ws}" "$page/index.html"; then
+        failure="it did not serve the page's index.html on http${url#ws}"
+    fi
+    kill -TERM "$pid" 2>/dev/null || true
+    tries=0
+    while kill -0 "$pid" 2>/dev/null && [ "$tries" -lt 100 ]; do
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+    local exit_status=0
+    wait "$pid" || exit_status=$?
+    [ -n "$failure" ] || [ "$exit_status" -eq 0 ] || failure="it exited with status $exit_status on SIGTERM"
+    if [ -n "$failure" ]; then
+        echo "package: the relay started as its service starts it (${words[*]}): $failure; it wrote:" >&2
+        cat "$out" >&2
+    fi
+    rm -f "$out"
+    [ -z "$failure" ]
 }
