@@ -73,7 +73,8 @@ game=$!
 window=$(game_window)
 expect_golden "$window" title "$out/title.png"
 press "$window" Escape
-status=$(exit_status_of "$game")
+await_exit "$game"
+status=$exit_status
 [ "$status" = 0 ] || check_failed "the game started by the shortcut ended with status $status"
 check_step "the Start-menu shortcut starts the game, which finds its data"
 

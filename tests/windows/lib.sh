@@ -144,20 +144,21 @@ press() {
     done
 }
 
-# Waits up to 10 s for a process to end and prints its exit status.
-exit_status_of() {
+# Waits up to 10 s for a child of this shell to end and sets exit_status to
+# its status ("timeout" when it goes on). Not in a subshell: only the shell
+# that started it can read its status.
+await_exit() {
     local pid=$1 _
     for _ in $(seq 100); do
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
     if kill -0 "$pid" 2>/dev/null; then
-        echo timeout
+        exit_status=timeout
         return
     fi
-    local status=0
-    wait "$pid" || status=$?
-    echo "$status"
+    exit_status=0
+    wait "$pid" || exit_status=$?
 }
 
 # Prints the first line of FILE that matches the extended regular expression,

@@ -125,7 +125,8 @@ done
 check_step "keys walk into a match and place a piece, every picture at 4x"
 
 press "$window" Escape
-status=$(exit_status_of "$game")
+await_exit "$game"
+status=$exit_status
 [ "$status" = 0 ] || check_failed "Escape ended the game with status $status (log: $out/game.log)"
 [ ! -s "$out/game.log" ] || check_failed "the game logged: $(head -c 400 "$out/game.log")"
 check_step "Escape quits with status 0"
@@ -157,7 +158,8 @@ photograph "$window" "$out/replayed-placed.png"
 [ "$(board_difference "$out/replayed.png" "$out/replayed-placed.png")" != 0 ] ||
     check_failed "the placing after the replay did not show (see $out/replayed-placed.png)"
 press "$window" Escape
-status=$(exit_status_of "$game")
+await_exit "$game"
+status=$exit_status
 [ "$status" = 0 ] || check_failed "Escape after the replay ended the game with status $status (log: $out/replay.log)"
 [ ! -s "$out/replay.log" ] || check_failed "the replaying game logged: $(head -c 400 "$out/replay.log")"
 check_step "a short record replays, and --record writes the replayed moves and the placing that followed"
@@ -214,7 +216,8 @@ done
     check_failed "a friend joined room $room and the waiting screen stayed (see $out/host-match.png)"
 expect_no_connection_fault host
 press "$window" Escape
-status=$(exit_status_of "$game")
+await_exit "$game"
+status=$exit_status
 [ "$status" = 0 ] || check_failed "Escape ended the hosting game with status $status (log: $out/host.log)"
 kill "$friend" 2>/dev/null || true
 check_step "torvek.exe --host makes room $room on the Linux relay, waits, and plays once a friend joins"
@@ -261,7 +264,8 @@ for picture in waiting joined online-placed; do
 done
 expect_no_connection_fault guest
 press "$window" Escape
-status=$(exit_status_of "$game")
+await_exit "$game"
+status=$exit_status
 [ "$status" = 0 ] || check_failed "Escape ended the joined game with status $status (log: $out/guest.log)"
 check_step "torvek.exe --join $room@$relay_url plays Stripes and places on cell $cell, as the relay's watcher sees"
 
@@ -292,13 +296,14 @@ press "$window" Return n
 wait_for_line "$out/untrusting.log" 'the certificate could not be verified' 20 >/dev/null ||
     check_failed "torvek.exe without --ca did not refuse the relay's certificate (log: $(head -c 400 "$out/untrusting.log"))"
 press "$window" Escape
-exit_status_of "$game" >/dev/null
+await_exit "$game"
 start_online_game trusting --join "$room@$tls_url" --ca "$ca_windows"
 press "$window" Return n
 wait_for_line "$out/tls-host.log" 'place first\.' 30 >/dev/null ||
     check_failed "torvek.exe --ca did not start the match on $tls_url (log: $(head -c 400 "$out/trusting.log"))"
 expect_no_connection_fault trusting
 press "$window" Escape
-status=$(exit_status_of "$game")
+await_exit "$game"
+status=$exit_status
 [ "$status" = 0 ] || check_failed "Escape ended the game on wss:// with status $status (log: $out/trusting.log)"
 check_step "torvek.exe refuses the relay's certificate on $tls_url without --ca, and plays through it with --ca"
