@@ -219,6 +219,7 @@ static std::string Unreachable(WIN32_DWORD error)
     case ERROR_WINHTTP_CANNOT_CONNECT: return "the relay cannot be reached: Connection refused";
     case ERROR_WINHTTP_TIMEOUT: return "the relay cannot be reached: no answer in 10 s";
     case ERROR_WINHTTP_SECURE_FAILURE: return "the certificate could not be verified";
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR: return "the secure connection could not be made (TLS)";
     default: return "the relay cannot be reached (WinHTTP error " + std::to_string(error) + ")";
     }
 }
