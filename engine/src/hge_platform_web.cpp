@@ -115,11 +115,17 @@ EM_JS(void, PlaceCanvas, (), {
         var scale = fits >= 1 ? Math.floor(fits) : fits;
         var shown_width = Math.floor(canvas.width * scale), shown_height = Math.floor(canvas.height * scale);
         var upright = innerHeight > innerWidth;
+        var left = Math.floor((width - shown_width) / 2) / ratio;
+        var top = (upright ? 0 : Math.floor((height - shown_height) / 2)) / ratio;
+        // Moved and magnified by a transform, which keeps fractions of a
+        // unit that a length would round (a third of one, at 3 pixels a unit).
         var style = canvas.style;
-        style.left = Math.floor((width - shown_width) / 2) / ratio + "px";
-        style.top = (upright ? 0 : Math.floor((height - shown_height) / 2)) / ratio + "px";
-        style.width = shown_width / ratio + "px";
-        style.height = shown_height / ratio + "px";
+        style.left = "0";
+        style.top = "0";
+        style.width = canvas.width + "px";
+        style.height = canvas.height + "px";
+        style.transformOrigin = "0 0";
+        style.transform = "translate(" + left + "px, " + top + "px) scale(" + scale / ratio + ")";
     }
     if (!Module["placeCanvas"]) {
         Module["placeCanvas"] = place;
@@ -281,7 +287,7 @@ EM_JS(bool, PageLetsFramesRunAhead, (), {
 });
 
 // The next present of SDL's (its putImageData into the canvas) is kept
-// back until ShowHeldPicture.
+// back until the wait after its frame shows it (WaitForTimeOrPage).
 EM_JS(void, HoldNextPicture, (), {
     var SDL2 = Module["SDL2"];
     var context = SDL2 && SDL2.ctx;

@@ -314,7 +314,7 @@ class Checks:
         return png, self.browser.decode(png)
 
     # Waits until the page shows the golden picture `name` at `scale`.
-    def expect_screen(self, name, scale, width, height, says=None, at_top=False):
+    def expect_screen(self, name, scale, width, height, says=None, at_top=False, seconds=5.0):
         expected = laid_out(self.golden_picture(name), scale, width, height, at_top)
         last = [None]
 
@@ -324,7 +324,7 @@ class Checks:
             return (w, h) == (width, height) and pixels == expected
 
         try:
-            wait_for("the %s at %dx on a %dx%d page" % (name, scale, width, height), shows, 5.0)
+            wait_for("the %s at %dx on a %dx%d page" % (name, scale, width, height), shows, seconds)
         except AssertionError:
             png, w, h, pixels = last[0]
             path = os.path.join(self.out_dir, "failed-%s-%dx%d.png" % (name, width, height))
@@ -406,6 +406,7 @@ class Checks:
     def taps(self, width_units, height_units, ratio, scale, pointer, mobile=False, at_top=False, shot=None,
              says=None):
         width, height = round(width_units * ratio), round(height_units * ratio)
+        word = {"mouse": "click", "touch": "tap"}
         self.browser.page_size(width_units, height_units, ratio, mobile)
         self.browser.go(self.address)
         self.expect_screen("title", scale, width, height, says, at_top)
@@ -421,7 +422,9 @@ class Checks:
             return picture_of(self.shot()[1], scale, at_top=at_top)
 
         at(200, 180, pointer)
-        self.expect_screen("menu", scale, width, height, "a %s on the title: the menu" % pointer, at_top)
+        # A touch shows the fullscreen button for 2.5 s, as a mouse's move does.
+        self.expect_screen("menu", scale, width, height, "a %s on the title: the menu" % word[pointer], at_top,
+                           seconds=10.0)
         at(128, 104, pointer)
         wait_for("the match", lambda: differing_pixels(picture()[2], self.golden_picture("menu")[2]) > 1000)
         time.sleep(0.5)
@@ -441,7 +444,7 @@ class Checks:
                 file.write(png)
             saved = "; %s" % os.path.join(self.out_dir, shot)
         print("check: %ss on the title and the menu's N line, taps on a piece of the hand and the middle "
-              "cell: a piece placed there (%d pixels of its cell changed%s)" % (pointer, changed, saved))
+              "cell: a piece placed there (%d pixels of its cell changed%s)" % (word[pointer], changed, saved))
 
     # The page's service worker has taken over; Chromium finds nothing
     # that keeps the page from being installed, and the manifest's icons
