@@ -10,9 +10,12 @@ wakes (the times the program waited for the browser) and presents per
 second and the CPU time of all the browser's processes over S seconds (20)
 at rest on the title, at rest in a match, while a piece moves and while an
 announcement rises, on a 1024x768 page; the program's frames are those it
-counts itself. All of it twice over, alternately: with every frame waiting
-for its time as the page used to (`torvekEveryFrame` set before the program
-starts), and as it does now, the frames at rest run ahead of their time.
+counts itself. All of it in three ways, one after the other: with every
+frame waiting for its time as the page used to (`torvekEveryFrame` set
+before the program starts); as it does now, the frames at rest run ahead
+of their time; and so, with the page kept from gamepads (no
+navigator.getGamepads, no gamepad events), which Chromium polls for in its
+browser process from the first time a page asks for them.
 """
 import collections
 import functools
@@ -139,19 +142,28 @@ def first_pictures(address, profile, log):
         browser.quit()
 
 
-def play(address, profile, log, seconds, every_frame):
+WAYS = [("every frame at its time (before)", "globalThis.torvekEveryFrame = true;"),
+        ("frames at rest ahead of their time (now)", ""),
+        ("now, and the page kept from gamepads", """
+            Navigator.prototype.getGamepads = function () { return []; };
+            const listen = EventTarget.prototype.addEventListener;
+            EventTarget.prototype.addEventListener = function (type) {
+              if (!String(type).startsWith("gamepad"))
+                return listen.apply(this, arguments);
+            };""")]
+
+
+def play(address, profile, log, seconds, way):
     flags = [flag for flag in page_check.CHROMIUM_FLAGS if flag != "--headless"]
     browser = page_check.Browser(profile, log, flags + ["--window-size=1024,768"])
     try:
         browser.page_size(1024, 768)
-        if every_frame:
-            browser.cdp("Page.addScriptToEvaluateOnNewDocument", {"source": "globalThis.torvekEveryFrame = true;"})
+        if way[1]:
+            browser.cdp("Page.addScriptToEvaluateOnNewDocument", {"source": way[1]})
         browser.go(address)
         page_check.wait_for("the first picture", lambda: browser.run(
             "return performance.getEntriesByName('torvek-first-picture').length > 0"), 30.0)
-        print("== in Chromium's own window (DISPLAY %s), 1024x768 page, %s" % (
-            os.environ.get("DISPLAY"), "every frame at its time (before)" if every_frame else
-            "frames at rest ahead of their time (now)"))
+        print("== in Chromium's own window (DISPLAY %s), 1024x768 page, %s" % (os.environ.get("DISPLAY"), way[0]))
         time.sleep(3)
         measure(browser, "title, at rest", seconds)
         browser.press("enter")
@@ -193,8 +205,8 @@ def main():
         first_pictures(address, profile, log)
         if os.environ.get("DISPLAY"):
             for _ in range(rounds):
-                for every_frame in (True, False):
-                    play(address, profile, log, seconds, every_frame)
+                for way in WAYS:
+                    play(address, profile, log, seconds, way)
         else:
             print("== no DISPLAY: frame rate and CPU are measured in a window of Chromium's own, under Xvfb")
     server.shutdown()
