@@ -18,8 +18,9 @@ beside the page folder.
 
 With RELAY (torvek-relay) and ONLINE_PLAYER (torvek_online_player, the real
 game headless playing its side by itself), the relay serves the page and
-online play is checked: the page hosts with ?host, shows its waiting
-screen and copies the invite link, which the desktop program joins; and a
+online play is checked: the page hosts with ?host, its service worker
+takes over there too, it shows its waiting screen and copies the invite
+link, which the desktop program joins; and a
 desktop program hosts, the page joins with ?join=CODE, each side places a
 piece, and both records of the match are the same. Screenshots of the waiting screen and of the
 match are left beside the page folder. Only the standard library is used.
@@ -611,14 +612,18 @@ class Online:
         code = re.match(r"^" + re.escape(origin) + r"/\?join=([A-Z2-9]{4}-[A-Z2-9]{4})$", link)
         if not code or not invite.endswith(link):
             raise AssertionError("the invite button copied %r (its title: %r)" % (link, invite))
+        # The relay serves the page's service worker as a static server does.
+        wait_for("the service worker of the relay's page", lambda: self.browser.run_async(
+            "const done = arguments[0]; navigator.serviceWorker.ready.then(r => done(!!r.active), "
+            "() => done(false));"), 20.0)
         guest = self.desktop("guest-of-page", ["--join", link])
         wait_for("the match on the hosting page", lambda: differing_pixels(
             picture_of(self.shot(), 4)[2], waiting[2]) > 1000, 20.0)
         wait_for("the match on the desktop program that joined by the link",
                  lambda: self.desktop_record("guest-of-page"))
         guest.stop()
-        print("check: ?host: the page's waiting screen (%s), its button copies the invite link %s, the desktop "
-              "program joins by it and the match starts on the page" % (path, link))
+        print("check: ?host: the page's waiting screen (%s), its service worker, its button copies the invite "
+              "link %s, the desktop program joins by it and the match starts on the page" % (path, link))
 
     def shot(self):
         return self.browser.decode(self.browser.screenshot())
