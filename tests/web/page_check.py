@@ -8,7 +8,8 @@ On a 1024x768 page the title is the golden title picture at 4x, pixel for
 pixel; at 1300x1000 it is 5x and centred between black bars; Enter, N and
 keys play a placing; on a zoomed page clicks and taps play one, and so do
 taps on a phone held upright (390x844 at 3 pixels a unit: the picture at
-4x at the top) and sideways (844x390: 6x, centred); Chromium finds the
+4x at the top) and sideways (844x390: 6x, centred), where a pinch does not
+zoom and a long press opens no menu; Chromium finds the
 page installable and its manifest's icons load; a page opened once starts
 and plays a placing with the network off; an unknown option in the address
 shows the program's own error text (that of NATIVE_PROGRAM, when given) and
@@ -315,7 +316,7 @@ class Checks:
         return png, self.browser.decode(png)
 
     # Waits until the page shows the golden picture `name` at `scale`.
-    def expect_screen(self, name, scale, width, height, says=None, at_top=False, seconds=5.0):
+    def expect_screen(self, name, scale, width, height, says=None, at_top=False):
         expected = laid_out(self.golden_picture(name), scale, width, height, at_top)
         last = [None]
 
@@ -325,7 +326,7 @@ class Checks:
             return (w, h) == (width, height) and pixels == expected
 
         try:
-            wait_for("the %s at %dx on a %dx%d page" % (name, scale, width, height), shows, seconds)
+            wait_for("the %s at %dx on a %dx%d page" % (name, scale, width, height), shows, 5.0)
         except AssertionError:
             png, w, h, pixels = last[0]
             path = os.path.join(self.out_dir, "failed-%s-%dx%d.png" % (name, width, height))
@@ -399,6 +400,17 @@ class Checks:
                   says="a phone held upright (390x844 at 3): the title at 4x at the top of its 1170x2532 pixels")
         self.taps(844, 390, 3, 6, "touch", mobile=True, shot="phone-sideways.png",
                   says="the phone sideways (844x390 at 3): the title at 6x, centred on its 2532x1170 pixels")
+        # Two fingers spread do not zoom the page, a long press opens no menu.
+        self.browser.cdp("Input.synthesizePinchGesture", {"x": 422, "y": 195, "scaleFactor": 2.0,
+                                                          "gestureSourceType": "touch"})
+        time.sleep(0.5)
+        zoom, menu = self.browser.run("""
+            const press = new MouseEvent("contextmenu", {bubbles: true, cancelable: true});
+            return [visualViewport.scale, document.getElementById("canvas").dispatchEvent(press)];""")
+        if zoom != 1 or menu:
+            raise AssertionError("on the phone a pinch zoomed the page to %r, or a long press's menu was let "
+                                 "through (%r)" % (zoom, menu))
+        print("check: on the phone a pinch does not zoom the page and a long press opens no menu")
         self.browser.page_size(1024, 768)
 
     # A page of `units` at `ratio` pixels a unit shows the title at `scale`;
@@ -410,6 +422,11 @@ class Checks:
         word = {"mouse": "click", "touch": "tap"}
         self.browser.page_size(width_units, height_units, ratio, mobile)
         self.browser.go(self.address)
+        start = time.monotonic()
+        wait_for("the first picture", lambda: self.browser.run(
+            "return performance.getEntriesByName('torvek-first-picture').length > 0"), 30.0)
+        if time.monotonic() - start > 5:
+            print("note: the first picture came %.1f s after the page" % (time.monotonic() - start))
         self.expect_screen("title", scale, width, height, says, at_top)
         left = (width - 256 * scale) // 2
         top = 0 if at_top else (height - 192 * scale) // 2
@@ -424,8 +441,9 @@ class Checks:
 
         at(200, 180, pointer)
         # A touch shows the fullscreen button for 2.5 s, as a mouse's move does.
-        self.expect_screen("menu", scale, width, height, "a %s on the title: the menu" % word[pointer], at_top,
-                           seconds=10.0)
+        wait_for("the fullscreen button to hide", lambda: self.browser.run(
+            "return document.getElementById('fullscreen').hidden"), 10.0)
+        self.expect_screen("menu", scale, width, height, "a %s on the title: the menu" % word[pointer], at_top)
         at(128, 104, pointer)
         wait_for("the match", lambda: differing_pixels(picture()[2], self.golden_picture("menu")[2]) > 1000)
         time.sleep(0.5)
