@@ -20,8 +20,10 @@ fi
 
 TORVEK_WEB_DIR=build-web
 TORVEK_WEB_PAGE=$TORVEK_WEB_DIR/page
-# The page's own files, beside the program's torvek.js, .wasm and .data.
-TORVEK_WEB_SOURCES=(dist/web/index.html dist/web/page.css dist/web/page.js)
+# The page's own files, beside the program's torvek.js, .wasm and .data;
+# and its service worker, which the build tells the release and the files.
+TORVEK_WEB_SOURCES=(dist/web/index.html dist/web/page.css dist/web/page.js dist/web/torvek.webmanifest)
+TORVEK_WEB_WORKER=dist/web/sw.js
 
 # The licences of what the page is made of: TORVEK's, SDL2's and
 # SDL2_image's, and those of the stb_image and miniz that SDL2_image bundles,
@@ -54,6 +56,13 @@ torvek_web_licences() {
     sed -n '/^  This is free and unencumbered software/,/^\*\//p' "$image_source/miniz.h" | sed '$d' | sed 's/^  //'
 }
 
+# The service worker with this release and every other file of the page.
+torvek_web_worker() {
+    local files
+    files=$(cd "$TORVEK_WEB_PAGE" && LC_ALL=C ls | grep -vx sw.js | sed 's/.*/"&"/' | paste -sd, -)
+    sed -e "s/@VERSION@/$(torvek_version)/" -e "s/@FILES@/[${files//,/, }]/" "$TORVEK_WEB_WORKER"
+}
+
 torvek_web_build() {
     torvek_deps_install web || return 1
     # The art tool of a build for this machine paints the page's pictures.
@@ -70,7 +79,10 @@ torvek_web_build() {
     mkdir -p "$TORVEK_WEB_PAGE"
     cp "${TORVEK_WEB_SOURCES[@]}" "$TORVEK_WEB_DIR"/torvek.{js,wasm,data} "$TORVEK_WEB_PAGE/" || return 1
     cp "$TORVEK_WEB_DIR/Icons/64x64/torvek.png" "$TORVEK_WEB_PAGE/icon.png" || return 1
+    cp "$TORVEK_WEB_DIR/Icons/192x192/torvek.png" "$TORVEK_WEB_PAGE/icon-192.png" || return 1
+    cp "$TORVEK_WEB_DIR/Icons/512x512/torvek.png" "$TORVEK_WEB_PAGE/icon-512.png" || return 1
     torvek_web_licences >"$TORVEK_WEB_PAGE/LICENSES.txt" || return 1
+    torvek_web_worker >"$TORVEK_WEB_PAGE/sw.js" || return 1
 
     local zip
     zip=$PWD/$TORVEK_BUILD_DIR/torvek-$(torvek_version)-web.zip

@@ -10,6 +10,7 @@ static const struct {
     {".png", "image/png"},
     {".ico", "image/x-icon"},
     {".json", "application/json"},
+    {".webmanifest", "application/manifest+json"},
     {".txt", "text/plain; charset=utf-8"},
 };
 

@@ -1,15 +1,21 @@
 #!/usr/bin/env python3
 """Figures of the web page (BENCHMARKS.md, "The page in a browser").
 
-    bench/web/measure.py PAGE_FOLDER [--seconds S]
+    bench/web/measure.py PAGE_FOLDER [--seconds S] [--rounds N]
 
 Every file's size, raw and gzip -9; from navigation to the first picture on
 127.0.0.1, the cache off (median of 10, headless); then, in Chromium with a
-window of its own (run it under Xvfb), animation frames and presents per
+window of its own (run it under Xvfb), the program's frames, the page's
+wakes (the times the program waited for the browser) and presents per
 second and the CPU time of all the browser's processes over S seconds (20)
 at rest on the title, at rest in a match, while a piece moves and while an
 announcement rises, on a 1024x768 page; the program's frames are those it
-counts itself.
+counts itself. All of it in three ways, one after the other: with every
+frame waiting for its time as the page used to (`torvekEveryFrame` set
+before the program starts); as it does now, the frames at rest run ahead
+of their time; and so, with the page kept from gamepads (no
+navigator.getGamepads, no gamepad events), which Chromium polls for in its
+browser process from the first time a page asks for them.
 """
 import collections
 import functools
@@ -39,7 +45,7 @@ COUNTER = """
         return put.apply(this, arguments);
       };
     }
-    return [Module.frames, counted.presents];
+    return [Module.frames, counted.presents, Module.wakes];
 """
 # From cell 6, where every placing turn's cursor starts, to each cell in turn.
 WAY_TO_CELL = {6: [], 7: ["right"], 8: ["right", "right"], 3: ["up"], 4: ["up", "right"],
@@ -103,14 +109,15 @@ def cpu_seconds(pids):
 def measure(browser, what, seconds):
     # chromedriver, the root, is not the browser.
     pids = descendants(browser.driver.pid)[1:]
-    frames0, presents0 = browser.run(COUNTER)
+    frames0, presents0, wakes0 = browser.run(COUNTER)
     cpu0, start = cpu_seconds(pids), time.monotonic()
     time.sleep(seconds)
-    frames1, presents1 = browser.run(COUNTER)
+    frames1, presents1, wakes1 = browser.run(COUNTER)
     cpu1, elapsed = cpu_seconds(pids), time.monotonic() - start
     share = {name: 100 * (cpu1[name] - cpu0[name]) / elapsed for name in cpu1}
-    print("%-30s %6.2f frames/s %6.2f presents/s %6.2f%% of a core (%s)" % (
-        what, (frames1 - frames0) / elapsed, (presents1 - presents0) / elapsed, sum(share.values()),
+    print("%-30s %6.2f frames/s %6.2f wakes/s %6.2f presents/s %6.2f%% of a core (%s)" % (
+        what, (frames1 - frames0) / elapsed, (wakes1 - wakes0) / elapsed, (presents1 - presents0) / elapsed,
+        sum(share.values()),
         ", ".join("%s %.2f" % item for item in sorted(share.items(), key=lambda item: -item[1]))))
 
 
@@ -135,15 +142,28 @@ def first_pictures(address, profile, log):
         browser.quit()
 
 
-def play(address, profile, log, seconds):
+WAYS = [("every frame at its time (before)", "globalThis.torvekEveryFrame = true;"),
+        ("frames at rest ahead of their time (now)", ""),
+        ("now, and the page kept from gamepads", """
+            Navigator.prototype.getGamepads = function () { return []; };
+            const listen = EventTarget.prototype.addEventListener;
+            EventTarget.prototype.addEventListener = function (type) {
+              if (!String(type).startsWith("gamepad"))
+                return listen.apply(this, arguments);
+            };""")]
+
+
+def play(address, profile, log, seconds, way):
     flags = [flag for flag in page_check.CHROMIUM_FLAGS if flag != "--headless"]
     browser = page_check.Browser(profile, log, flags + ["--window-size=1024,768"])
     try:
         browser.page_size(1024, 768)
+        if way[1]:
+            browser.cdp("Page.addScriptToEvaluateOnNewDocument", {"source": way[1]})
         browser.go(address)
         page_check.wait_for("the first picture", lambda: browser.run(
             "return performance.getEntriesByName('torvek-first-picture').length > 0"), 30.0)
-        print("== in Chromium's own window (DISPLAY %s), 1024x768 page" % os.environ.get("DISPLAY"))
+        print("== in Chromium's own window (DISPLAY %s), 1024x768 page, %s" % (os.environ.get("DISPLAY"), way[0]))
         time.sleep(3)
         measure(browser, "title, at rest", seconds)
         browser.press("enter")
@@ -168,11 +188,13 @@ def play(address, profile, log, seconds):
 
 
 def main():
-    if len(sys.argv) not in (2, 4):
+    if len(sys.argv) not in (2, 4, 6):
         print(__doc__.strip(), file=sys.stderr)
         return 2
     page = os.path.abspath(sys.argv[1])
-    seconds = float(sys.argv[3]) if len(sys.argv) == 4 else 20.0
+    options = dict(zip(sys.argv[2::2], sys.argv[3::2]))
+    seconds = float(options.get("--seconds", 20.0))
+    rounds = int(options.get("--rounds", 1))
     sizes(page)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
                                              functools.partial(page_check.Quiet, directory=page))
@@ -182,7 +204,9 @@ def main():
             open(os.path.join(os.path.dirname(page), "measure-chromedriver.log"), "wb") as log:
         first_pictures(address, profile, log)
         if os.environ.get("DISPLAY"):
-            play(address, profile, log, seconds)
+            for _ in range(rounds):
+                for way in WAYS:
+                    play(address, profile, log, seconds, way)
         else:
             print("== no DISPLAY: frame rate and CPU are measured in a window of Chromium's own, under Xvfb")
     server.shutdown()

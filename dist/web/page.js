@@ -1,7 +1,8 @@
 // The page around the game: the program's options from the address, a
 // progress bar while its files load, what the page says when something
 // fails, when the options are wrong or when the game has ended, the
-// fullscreen button, and online play through the relay that serves the page:
+// fullscreen button, the service worker that keeps the page for playing
+// offline, and online play through the relay that serves the page:
 // ?host, ?join=CODE and ?watch=CODE play on this page's own origin, the room
 // is kept for a reload of the page, and a button copies the invite link.
 "use strict";
@@ -275,6 +276,7 @@
     onFirstPicture: function () {
       started = true;
       loading.hidden = true;
+      keepPage();
     },
     onExit: onExit,
     onAbort: function (what) {
@@ -311,7 +313,22 @@
     if (Module.toggleFullscreen)
       Module.toggleFullscreen();
   });
-  canvas.addEventListener("contextmenu", function (event) { event.preventDefault(); });
+  // No long-press menu, and on Safari no pinch of the page.
+  document.addEventListener("contextmenu", function (event) { event.preventDefault(); });
+  document.addEventListener("gesturestart", function (event) { event.preventDefault(); });
+
+  // ---------------------------------------------------------------- playing offline
+
+  // Once the game shows, so that its own files come first: the service
+  // worker keeps every file of the page (sw.js). Browsers have none on a
+  // page that is not secure (neither https nor this machine's own).
+  function keepPage() {
+    if (!("serviceWorker" in navigator))
+      return;
+    navigator.serviceWorker.register("sw.js").catch(function (error) {
+      console.log("offline: the page cannot be kept: " + error.message);
+    });
+  }
 
   // ---------------------------------------------------------------- start
 

@@ -182,6 +182,7 @@ struct EngineState {
         int click = 0;           // what Input_GetClick reports this frame
         float click_x = 0, click_y = 0;  // its point on the picture
         bool presented = false;  // this frame presented the window
+        bool clock_read = false; // this frame read the clock (Timer_GetTime)
     } loop;
 
     // The clock, and the frame rate Timer_GetFPS reports.

@@ -18,6 +18,7 @@ double EngineSeconds()
 
 float HGE::Timer_GetTime()
 {
+    engine.loop.clock_read = true;
     return static_cast<float>(EngineSeconds());
 }
 
@@ -77,6 +78,7 @@ static bool RunFrame(int frame)
     if (platform->FrameBegins)
         platform->FrameBegins(frame);
     engine.loop.presented = false;
+    engine.loop.clock_read = false;
     ReadEvents();
     ReadNetwork();
     if (engine.loop.quit)

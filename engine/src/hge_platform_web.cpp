@@ -7,7 +7,8 @@
 // hands control back to the browser (Asyncify unwinds the loop's few
 // functions and rewinds them when the wait is over). A frame that presented
 // waits for the next animation frame, one that showed nothing new for its
-// deadline, and nothing runs while the page is hidden. The renderer never
+// deadline, and nothing runs while the page is hidden; at rest the frames
+// run ahead of their time and the page sleeps between (Lead). The renderer never
 // waits for the display itself.
 //
 // Two things SDL does not do here. Every present copies the whole window
@@ -99,24 +100,37 @@ EM_JS(void, ListenToPage, (bool fullscreen_soon), {
 
 // Lays the canvas out on the page: its pixels (the window's) magnified the
 // largest whole number of times that fits the page's own pixels (more than
-// its units on a high-density screen or a zoomed page), centred between
-// black bars; again whenever the page changes size or zoom or goes
-// fullscreen. The page's style samples it crisply.
+// its units on a high-density screen or a zoomed page), or, on a screen too
+// small for even one, shrunk as much as it must be, its pixels kept square;
+// centred between black bars, but on a page taller than it is wide (a phone
+// held upright) at the top, the bars below, where the thumbs are. Again
+// whenever the page changes size or zoom, turns or goes fullscreen. The
+// page's style samples it crisply.
 EM_JS(void, PlaceCanvas, (), {
     var canvas = Module["canvas"];
     function place() {
         var ratio = devicePixelRatio || 1;
         var width = Math.floor(innerWidth * ratio), height = Math.floor(innerHeight * ratio);
-        var scale = Math.max(1, Math.min(Math.floor(width / canvas.width), Math.floor(height / canvas.height)));
+        var fits = Math.min(width / canvas.width, height / canvas.height);
+        var scale = fits >= 1 ? Math.floor(fits) : fits;
+        var shown_width = Math.floor(canvas.width * scale), shown_height = Math.floor(canvas.height * scale);
+        var upright = innerHeight > innerWidth;
+        var left = Math.floor((width - shown_width) / 2) / ratio;
+        var top = (upright ? 0 : Math.floor((height - shown_height) / 2)) / ratio;
+        // Moved and magnified by a transform, which keeps fractions of a
+        // unit that a length would round (a third of one, at 3 pixels a unit).
         var style = canvas.style;
-        style.left = Math.floor((width - canvas.width * scale) / 2) / ratio + "px";
-        style.top = Math.floor((height - canvas.height * scale) / 2) / ratio + "px";
-        style.width = canvas.width * scale / ratio + "px";
-        style.height = canvas.height * scale / ratio + "px";
+        style.left = "0";
+        style.top = "0";
+        style.width = canvas.width + "px";
+        style.height = canvas.height + "px";
+        style.transformOrigin = "0 0";
+        style.transform = "translate(" + left + "px, " + top + "px) scale(" + scale / ratio + ")";
     }
     if (!Module["placeCanvas"]) {
         Module["placeCanvas"] = place;
         addEventListener("resize", place);
+        addEventListener("orientationchange", place);
     }
     place();
 });
@@ -231,9 +245,10 @@ EM_JS(void, ExitWhenMainReturns, (), {
 // Returns at the browser's next animation frame, or after `delay_ms` when
 // that is not negative; a hidden page has no animation frames, and its timers
 // are not waited for either: nothing runs until it shows again. Frames are
-// counted in Module.frames, for measurements.
+// counted in Module.frames and the waits in Module.wakes, for measurements.
 EM_ASYNC_JS(void, WaitForPage, (double delay_ms), {
     Module["frames"] = (Module["frames"] || 0) + 1;
+    Module["wakes"] = (Module["wakes"] || 0) + 1;
     await new Promise(function(resolve) {
         if (delay_ms < 0 || document.hidden)
             requestAnimationFrame(resolve);
@@ -241,6 +256,118 @@ EM_ASYNC_JS(void, WaitForPage, (double delay_ms), {
             setTimeout(resolve, delay_ms);
     });
 });
+
+// Counts a frame run ahead of its time, without a wait.
+EM_JS(void, CountFrameAhead, (), {
+    Module["frames"] = (Module["frames"] || 0) + 1;
+});
+
+// What the page says about running frames ahead: not while it is hidden,
+// once a gamepad has been seen (SDL reads pads only when a frame runs), or
+// when the page asked for every frame to wait for its time (the old way,
+// for measurements: `torvekEveryFrame` set before the program starts).
+EM_JS(bool, PageLetsFramesRunAhead, (), {
+    if (!Module["wakeOnInput"]) {
+        // A frame runs after the event is handled, SDL's handlers included.
+        var wake = function() {
+            var woken = Module["woken"];
+            Module["woken"] = null;
+            if (woken)
+                setTimeout(woken, 0);
+        };
+        ["keydown", "keyup", "mousedown", "mouseup", "mousemove", "wheel", "touchstart", "touchmove",
+         "touchend", "touchcancel", "focus", "blur", "resize", "fullscreenchange"].forEach(function(type) {
+            addEventListener(type, wake, true);
+        });
+        document.addEventListener("visibilitychange", wake, true);
+        addEventListener("gamepadconnected", function() { Module["padSeen"] = true; wake(); }, true);
+        Module["wakeOnInput"] = wake;
+    }
+    return !document.hidden && !Module["padSeen"] && !globalThis["torvekEveryFrame"];
+});
+
+// The next present of SDL's (its putImageData into the canvas) is kept
+// back until the wait after its frame shows it (WaitForTimeOrPage).
+EM_JS(void, HoldNextPicture, (), {
+    var SDL2 = Module["SDL2"];
+    var context = SDL2 && SDL2.ctx;
+    if (!context)
+        return;
+    if (!context.torvekHolds) {
+        context.torvekHolds = true;
+        context.putImageData = function(image, x, y) {
+            if (Module["holding"])
+                Module["held"] = [image, x, y];
+            else
+                CanvasRenderingContext2D.prototype.putImageData.apply(this, arguments);
+        };
+    }
+    Module["holding"] = true;
+});
+
+// Waits until `delay_ms` have passed, or less when the player presses,
+// clicks, touches or moves something, or the page changes; then shows the
+// picture held back, if any, at the browser's next animation frame (at
+// once when woken). True when woken early.
+EM_ASYNC_JS(bool, WaitForTimeOrPage, (double delay_ms), {
+    Module["frames"] = (Module["frames"] || 0) + 1;
+    Module["wakes"] = (Module["wakes"] || 0) + 1;
+    var woken = await new Promise(function(resolve) {
+        var timer = 0;
+        Module["woken"] = function() {
+            clearTimeout(timer);
+            resolve(true);
+        };
+        timer = setTimeout(function() {
+            Module["woken"] = null;
+            if (Module["held"] || document.hidden)
+                requestAnimationFrame(function() { resolve(false); });
+            else
+                resolve(false);
+        }, Math.max(0, delay_ms));
+    });
+    Module["woken"] = null;
+    Module["holding"] = false;
+    var held = Module["held"];
+    Module["held"] = null;
+    var SDL2 = Module["SDL2"];
+    if (held && SDL2 && SDL2.ctx)
+        CanvasRenderingContext2D.prototype.putImageData.apply(SDL2.ctx, held);
+    return woken;
+});
+
+// ---------------------------------------------------------------- frames ahead of their time
+
+// A frame that shows nothing new and does not read the clock depends on the
+// frame count and the input alone; while no input comes, it may run before
+// its time as well as at it. So at rest the frames run ahead of the clock,
+// back to back, up to the first that shows something new (its picture is
+// held back until its time), the first that reads the clock, or a second
+// ahead; then the page sleeps until that time. The browser wakes a few
+// times a second instead of sixty, and every picture is still shown at its
+// frame's time. Input wakes it at once: the engine's clock then skips ahead
+// to the frames already run, so that the frame answering the input runs
+// and shows now, and the times the game measures from then on are whole.
+// The online game's messages come in through frames: not while connected.
+struct Lead {
+    double offset = 0.0;      // engine time minus steady-clock time
+    bool ahead = false;       // the frame that ran ran ahead of its time
+    double frame_time = 0.0;  // that frame's time, the clock while it ran
+};
+
+static Lead lead;
+static constexpr double LONGEST_LEAD_SECONDS = 1.0;
+
+static double EngineClock()
+{
+    return lead.ahead ? lead.frame_time : SteadySeconds() + lead.offset;
+}
+
+static bool NextFrameMayRunAhead(double lead_seconds)
+{
+    return !engine.loop.presented && !engine.loop.clock_read && lead_seconds <= LONGEST_LEAD_SECONDS &&
+           net.state == HGENET_CLOSED && PageLetsFramesRunAhead();
+}
 
 // ---------------------------------------------------------------- the platform
 
@@ -280,13 +407,29 @@ static uint32_t Seed()
 // As on the desktop, where presenting waits for the display's refresh and a
 // frame that showed nothing new sleeps to its deadline: a frame that
 // presented waits for the browser's next animation frame, any other until
-// `seconds`, without asking the browser for a frame it would not need.
+// `seconds`, without asking the browser for a frame it would not need; at
+// rest the next frame runs ahead of its time instead (Lead).
 static void WaitUntil(double seconds)
 {
+    const double now = SteadySeconds() + lead.offset;
+    if (NextFrameMayRunAhead(seconds - now)) {
+        lead.ahead = true;
+        lead.frame_time = seconds;
+        CountFrameAhead();
+        return;
+    }
+    if (lead.ahead) {
+        lead.ahead = false;
+        // A held picture is shown at its frame's time, the next frame runs at its own.
+        const double until = engine.loop.presented ? lead.frame_time : seconds;
+        if (WaitForTimeOrPage((until - now) * 1000.0))
+            lead.offset += std::max(0.0, seconds - (SteadySeconds() + lead.offset));
+        return;
+    }
     if (engine.loop.presented && engine.settings.fps == HGEFPS_VSYNC)
         WaitForPage(-1.0);
     else
-        WaitForPage(std::max(0.0, seconds - SteadySeconds()) * 1000.0);
+        WaitForPage(std::max(0.0, seconds - now) * 1000.0);
 }
 
 // The window keeps the size of the picture at 1x, whatever the page's: a
@@ -317,6 +460,8 @@ static void Presenting(PictureSize picture)
     static bool first_shown = false;
     if (!WindowAtPictureSize(picture))
         return;
+    if (lead.ahead)
+        HoldNextPicture();
     if (!first_shown) {
         first_shown = true;
         MarkFirstPicture();
@@ -332,7 +477,7 @@ static const Platform web_platform = {
     .StartVideo = StartVideo,
     .RendererNeverWaits = [] { return true; },
     .ProgramName = [] { return std::string("torvek"); },
-    .Seconds = SteadySeconds,
+    .Seconds = EngineClock,
     .Seed = Seed,
     .WaitUntil = WaitUntil,
     .MarkKeysDown = MarkSdlKeysDown,

@@ -6,15 +6,22 @@ WebDriver (Debian's chromium-driver), served on 127.0.0.1 only.
 
 On a 1024x768 page the title is the golden title picture at 4x, pixel for
 pixel; at 1300x1000 it is 5x and centred between black bars; Enter, N and
-keys play a placing; on a zoomed page clicks and taps play one; an unknown option in the address shows the program's
-own error text (that of NATIVE_PROGRAM, when given) and starts nothing; and
-the console holds no error or warning. Screenshots of a failed check are
-left beside the page folder.
+keys play a placing; on a zoomed page clicks and taps play one, and so do
+taps on a phone held upright (390x844 at 3 pixels a unit: the picture at
+4x at the top) and sideways (844x390: 6x, centred), where a pinch does not
+zoom and a long press opens no menu; Chromium finds the
+page installable and its manifest's icons load; a page opened once starts
+and plays a placing with the network off; an unknown option in the address
+shows the program's own error text (that of NATIVE_PROGRAM, when given) and
+starts nothing; and the console holds no error or warning. Screenshots of a
+failed check, and of the phone's two ways and the page offline, are left
+beside the page folder.
 
 With RELAY (torvek-relay) and ONLINE_PLAYER (torvek_online_player, the real
 game headless playing its side by itself), the relay serves the page and
-online play is checked: the page hosts with ?host, shows its waiting
-screen and copies the invite link, which the desktop program joins; and a
+online play is checked: the page hosts with ?host, its service worker
+takes over there too, it shows its waiting screen and copies the invite
+link, which the desktop program joins; and a
 desktop program hosts, the page joins with ?join=CODE, each side places a
 piece, and both records of the match are the same. Screenshots of the waiting screen and of the
 match are left beside the page folder. Only the standard library is used.
@@ -125,10 +132,16 @@ class Browser:
     def run_async(self, script, *args):
         return self.command("POST", "execute/async", {"script": script, "args": list(args)})
 
-    # The page's size in its own units, each `ratio` of the screen's pixels.
-    def page_size(self, width, height, ratio=1):
-        self.command("POST", "goog/cdp/execute", {"cmd": "Emulation.setDeviceMetricsOverride", "params": {
-            "width": width, "height": height, "deviceScaleFactor": ratio, "mobile": False}})
+    # The page's size in its own units, each `ratio` of the screen's pixels;
+    # `mobile`: a phone's screen, whose page takes its viewport's settings.
+    def page_size(self, width, height, ratio=1, mobile=False):
+        self.cdp("Emulation.setDeviceMetricsOverride", {
+            "width": width, "height": height, "deviceScaleFactor": ratio, "mobile": mobile})
+        self.cdp("Emulation.setTouchEmulationEnabled", {"enabled": mobile, "maxTouchPoints": 5})
+
+    # A command of the DevTools protocol.
+    def cdp(self, command, params=None):
+        return self.command("POST", "goog/cdp/execute", {"cmd": command, "params": params or {}})
 
     # Keys a few frames apart: of the keys pressed in one frame only the first counts.
     def press(self, *names):
@@ -246,10 +259,11 @@ def placing_keys(moves):
             ["left" if columns < 0 else "right"] * abs(columns) + ["space"])
 
 
-def laid_out(picture, scale, width, height):
-    """The page a picture makes at `scale`, centred between black bars."""
+def laid_out(picture, scale, width, height, at_top=False):
+    """The page a picture makes at `scale`, centred between black bars (or,
+    `at_top`, with the bars below)."""
     base_width, base_height, pixels = picture
-    left, top = (width - base_width * scale) // 2, (height - base_height * scale) // 2
+    left, top = (width - base_width * scale) // 2, 0 if at_top else (height - base_height * scale) // 2
     black = b"\0\0\0\xff"
     rows = [black * width] * top
     for y in range(base_height):
@@ -260,11 +274,11 @@ def laid_out(picture, scale, width, height):
     return b"".join(rows)
 
 
-def picture_of(shot, scale, base=(256, 192)):
+def picture_of(shot, scale, base=(256, 192), at_top=False):
     """The picture at 1x, read at the centre of each block of a page that
-    shows it at `scale`."""
+    shows it at `scale` (as laid_out places it)."""
     width, height, pixels = shot
-    left, top = (width - base[0] * scale) // 2, (height - base[1] * scale) // 2
+    left, top = (width - base[0] * scale) // 2, 0 if at_top else (height - base[1] * scale) // 2
     out = bytearray()
     for y in range(base[1]):
         row = (top + y * scale + scale // 2) * width
@@ -302,8 +316,8 @@ class Checks:
         return png, self.browser.decode(png)
 
     # Waits until the page shows the golden picture `name` at `scale`.
-    def expect_screen(self, name, scale, width, height, says=None):
-        expected = laid_out(self.golden_picture(name), scale, width, height)
+    def expect_screen(self, name, scale, width, height, says=None, at_top=False):
+        expected = laid_out(self.golden_picture(name), scale, width, height, at_top)
         last = [None]
 
         def shows():
@@ -347,6 +361,11 @@ class Checks:
                 key: "Enter", code: "Enter", repeat: type === "keydown", bubbles: true}));""")
         time.sleep(0.3)
         self.expect_screen("title", 4, 1024, 768, "repeats of a key held since before the focus press nothing")
+        self.placed_by_keys()
+
+    # From the title on a 1024x768 page: Enter, N, Space, Space place a
+    # piece; the screenshot after.
+    def placed_by_keys(self):
         self.browser.press("enter")
         self.expect_screen("menu", 4, 1024, 768)
         self.browser.press("n")
@@ -358,46 +377,154 @@ class Checks:
         self.browser.press("space", "space")
         # The piece moves onto its cell, then the turn passes.
         time.sleep(3.0)
-        after = picture_of(self.shot()[1], 4)
-        changed = changed_in(before, after, PLACED_PIECE)
+        png, shown = self.shot()
+        changed = changed_in(before, picture_of(shown, 4), PLACED_PIECE)
         if changed < 40:
             raise AssertionError("Space, Space placed no piece on the front row's left cell "
                                  "(%d of its pixels changed)" % changed)
         print("check: Enter, N, Space, Space: a piece placed on the board (%d pixels of its cell changed)"
               % changed)
+        return png
 
     # On a zoomed page, by mouse and by finger: a click on the title opens
     # the menu, one on its N line starts a match, a tap on a piece of the
     # hand takes it and one on the middle cell places it there.
     def clicks(self):
-        ratio, scale, width, height = 1.25, 3, 1000, 750
-        self.browser.page_size(800, 600, ratio)
-        self.browser.go(self.address)
-        self.expect_screen("title", scale, width, height, "the title again, on an 800x600 page at 1.25")
-        left, top = (width - 256 * scale) // 2, (height - 192 * scale) // 2
+        self.taps(800, 600, 1.25, 3, "mouse", says="the title again, on an 800x600 page at 1.25")
 
-        def at(x, y, pointer="mouse"):
+    # A phone held upright: the picture takes the width at the largest whole
+    # scale, the bars below it; held sideways, centred as on a desktop. Taps
+    # alone play a placing, both ways.
+    def phone(self):
+        self.taps(390, 844, 3, 4, "touch", mobile=True, at_top=True, shot="phone-upright.png",
+                  says="a phone held upright (390x844 at 3): the title at 4x at the top of its 1170x2532 pixels")
+        self.taps(844, 390, 3, 6, "touch", mobile=True, shot="phone-sideways.png",
+                  says="the phone sideways (844x390 at 3): the title at 6x, centred on its 2532x1170 pixels")
+        # Two fingers spread do not zoom the page, a long press opens no menu.
+        self.browser.cdp("Input.synthesizePinchGesture", {"x": 422, "y": 195, "scaleFactor": 2.0,
+                                                          "gestureSourceType": "touch"})
+        time.sleep(0.5)
+        zoom, menu = self.browser.run("""
+            const press = new MouseEvent("contextmenu", {bubbles: true, cancelable: true});
+            return [visualViewport.scale, document.getElementById("canvas").dispatchEvent(press)];""")
+        if zoom != 1 or menu:
+            raise AssertionError("on the phone a pinch zoomed the page to %r, or a long press's menu was let "
+                                 "through (%r)" % (zoom, menu))
+        print("check: on the phone a pinch does not zoom the page and a long press opens no menu")
+        self.browser.page_size(1024, 768)
+
+    # A page of `units` at `ratio` pixels a unit shows the title at `scale`;
+    # the title and the menu's N line are clicked with `pointer`, a piece of
+    # the hand and the middle cell tapped.
+    def taps(self, width_units, height_units, ratio, scale, pointer, mobile=False, at_top=False, shot=None,
+             says=None):
+        width, height = round(width_units * ratio), round(height_units * ratio)
+        word = {"mouse": "click", "touch": "tap"}
+        self.browser.page_size(width_units, height_units, ratio, mobile)
+        self.browser.go(self.address)
+        start = time.monotonic()
+        wait_for("the first picture", lambda: self.browser.run(
+            "return performance.getEntriesByName('torvek-first-picture').length > 0"), 30.0)
+        if time.monotonic() - start > 5:
+            print("note: the first picture came %.1f s after the page" % (time.monotonic() - start))
+        self.expect_screen("title", scale, width, height, says, at_top)
+        left = (width - 256 * scale) // 2
+        top = 0 if at_top else (height - 192 * scale) // 2
+
+        def at(x, y, pointer="touch"):
             # The middle of the virtual pixel, in the page's units.
             self.browser.click(round((left + x * scale + scale / 2) / ratio),
                                round((top + y * scale + scale / 2) / ratio), pointer)
 
-        at(200, 180)
-        self.expect_screen("menu", scale, width, height, "a click on the title: the menu")
-        at(128, 104)
-        wait_for("the match", lambda: differing_pixels(
-            picture_of(self.shot()[1], scale)[2], self.golden_picture("menu")[2]) > 1000)
+        def picture():
+            return picture_of(self.shot()[1], scale, at_top=at_top)
+
+        at(200, 180, pointer)
+        # A touch shows the fullscreen button for 2.5 s, as a mouse's move does.
+        wait_for("the fullscreen button to hide", lambda: self.browser.run(
+            "return document.getElementById('fullscreen').hidden"), 10.0)
+        self.expect_screen("menu", scale, width, height, "a %s on the title: the menu" % word[pointer], at_top)
+        at(128, 104, pointer)
+        wait_for("the match", lambda: differing_pixels(picture()[2], self.golden_picture("menu")[2]) > 1000)
         time.sleep(0.5)
-        before = picture_of(self.shot()[1], scale)
-        at(50, 175, "touch")
-        at(128, 137, "touch")
+        before = picture()
+        at(50, 175)
+        at(128, 137)
         time.sleep(3.0)
-        after = picture_of(self.shot()[1], scale)
+        png, shown = self.shot()
+        after = picture_of(shown, scale, at_top=at_top)
         changed = changed_in(before, after, MIDDLE_PIECE)
         if changed < 40:
             raise AssertionError("taps on the hand's third piece and the middle cell placed nothing there "
                                  "(%d of its pixels changed)" % changed)
-        print("check: clicks on the title and the menu's N line, taps on a piece of the hand and the middle "
-              "cell: a piece placed there (%d pixels of its cell changed)" % changed)
+        saved = ""
+        if shot:
+            with open(os.path.join(self.out_dir, shot), "wb") as file:
+                file.write(png)
+            saved = "; %s" % os.path.join(self.out_dir, shot)
+        print("check: %ss on the title and the menu's N line, taps on a piece of the hand and the middle "
+              "cell: a piece placed there (%d pixels of its cell changed%s)" % (word[pointer], changed, saved))
+
+    # The page's service worker has taken over; Chromium finds nothing
+    # that keeps the page from being installed, and the manifest's icons
+    # load at the sizes it gives.
+    def installable(self):
+        self.browser.page_size(1024, 768)
+        self.browser.go(self.address)
+        wait_for("the service worker", lambda: self.browser.run_async(
+            "const done = arguments[0]; navigator.serviceWorker.ready.then(r => done(!!r.active), "
+            "() => done(false));"), 20.0)
+        errors = self.browser.cdp("Page.getInstallabilityErrors")["installabilityErrors"]
+        if errors:
+            raise AssertionError("Chromium finds the page not installable: %r" % errors)
+        icons = self.browser.run_async("""
+            const done = arguments[0];
+            const manifest = document.querySelector("link[rel=manifest]").href;
+            fetch(manifest).then(r => r.json()).then(m => Promise.all(m.icons.map(icon =>
+              fetch(new URL(icon.src, manifest)).then(r => r.ok ? r.blob() : Promise.reject(r.status))
+                .then(b => createImageBitmap(b)).then(bitmap => [icon.sizes, bitmap.width + "x" + bitmap.height],
+                                                       why => [icon.sizes, "not loaded: " + why]))))
+              .then(done, why => done(String(why)));""")
+        if not isinstance(icons, list) or sorted(icons) != [["192x192", "192x192"], ["512x512", "512x512"]]:
+            raise AssertionError("the manifest's icons: %r" % (icons,))
+        print("check: installable (no installability errors), the manifest's icons load: %s"
+              % ", ".join(size for size, _ in sorted(icons)))
+
+    # A page opened once on a server of its own, which then stops, and the
+    # network gone: reloaded, the page still starts and plays a placing.
+    def offline(self, page):
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=page))
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        address = "http://127.0.0.1:%d/" % server.server_address[1]
+        self.browser.page_size(1024, 768)
+        try:
+            self.browser.go(address)
+            expected = sorted(["./"] + [name for name in os.listdir(page) if name != "sw.js"])
+            kept = wait_for("every file kept by the service worker", lambda: (lambda names: names == expected and names)(
+                self.browser.run_async("""
+                    const done = arguments[0];
+                    navigator.serviceWorker.ready.then(() => caches.keys())
+                      .then(names => Promise.all(names.map(name => caches.open(name).then(c => c.keys()))))
+                      .then(lists => done([].concat(...lists).map(r => r.url.replace(location.origin + "/", "")
+                                                                        .replace(/^$/, "./")).sort()),
+                            () => done(null));""")), 30.0)
+            self.browser.cdp("Network.enable")
+            self.browser.cdp("Network.emulateNetworkConditions", {
+                "offline": True, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
+            server.shutdown()
+            server.server_close()
+            self.browser.go(address)
+            self.expect_screen("title", 4, 1024, 768, "offline, the server stopped: the title at 4x, pixel for "
+                               "pixel, from the %d files the page keeps" % len(kept))
+            png = self.placed_by_keys()
+            path = os.path.join(self.out_dir, "offline.png")
+            with open(path, "wb") as file:
+                file.write(png)
+            print("check: offline: Enter, N, Space, Space placed a piece (%s)" % path)
+        finally:
+            self.browser.cdp("Network.emulateNetworkConditions", {
+                "offline": False, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
+            server.shutdown()
 
     def bad_option(self):
         option = "--computer=nobody"
@@ -503,14 +630,18 @@ class Online:
         code = re.match(r"^" + re.escape(origin) + r"/\?join=([A-Z2-9]{4}-[A-Z2-9]{4})$", link)
         if not code or not invite.endswith(link):
             raise AssertionError("the invite button copied %r (its title: %r)" % (link, invite))
+        # The relay serves the page's service worker as a static server does.
+        wait_for("the service worker of the relay's page", lambda: self.browser.run_async(
+            "const done = arguments[0]; navigator.serviceWorker.ready.then(r => done(!!r.active), "
+            "() => done(false));"), 20.0)
         guest = self.desktop("guest-of-page", ["--join", link])
         wait_for("the match on the hosting page", lambda: differing_pixels(
             picture_of(self.shot(), 4)[2], waiting[2]) > 1000, 20.0)
         wait_for("the match on the desktop program that joined by the link",
                  lambda: self.desktop_record("guest-of-page"))
         guest.stop()
-        print("check: ?host: the page's waiting screen (%s), its button copies the invite link %s, the desktop "
-              "program joins by it and the match starts on the page" % (path, link))
+        print("check: ?host: the page's waiting screen (%s), its service worker, its button copies the invite "
+              "link %s, the desktop program joins by it and the match starts on the page" % (path, link))
 
     def shot(self):
         return self.browser.decode(self.browser.screenshot())
@@ -592,8 +723,12 @@ def main():
             checks.title_and_sizes()
             checks.placing()
             checks.clicks()
+            checks.phone()
+            checks.installable()
             checks.bad_option()
             checks.quiet_console()
+            # Last: offline, the browser's console tells of the files it could not fetch.
+            checks.offline(page)
             if online_programs:
                 online = Online(browser, page, out_dir, *online_programs, log)
                 try:
