@@ -103,4 +103,6 @@ public:
     // `done` once they will be passed on, so that a read after it misses none.
     virtual void Follow(const std::string &code, Status_Done done) = 0;
     virtual void Unfollow(const std::string &code) = 0;
+    // The relay stops: a store with connections of its own closes them.
+    virtual void Stop() {}
 };

@@ -37,8 +37,9 @@ constexpr std::size_t SEND_QUEUE_MESSAGES = 256;
 constexpr std::size_t SEND_QUEUE_BYTES = 1024 * 1024;
 constexpr const char *SERVER_NAME = "torvek-relay";
 
-Relay_Core::Relay_Core(const Relay_Options &options)
-    : options(options), lobby(store, Lobby_Settings{options.room_wait_seconds, TORVEK_VERSION}), acceptor(io),
+Relay_Core::Relay_Core(const Relay_Options &options, const Store_Maker &make_store)
+    : options(options), store(make_store ? make_store(io) : std::make_unique<Memory_Store>()),
+      lobby(*store, Lobby_Settings{options.room_wait_seconds, TORVEK_VERSION}), acceptor(io),
       tick(io), stop_deadline(io)
 {
 }
