@@ -383,7 +383,7 @@ struct Redis {
         std::system(("mkdir -p '" + dir + "'").c_str());
         program = std::make_unique<Child>(std::vector<std::string>{
             Program_Path("redis-server"), std::string(TORVEK_RELAY_CONFIG) + "/redis.conf", "--port",
-            std::to_string(port), "--dir", dir, "--logfile", dir + "/redis.log"});
+            std::to_string(port), "--dir", dir, "--logfile", dir + "/redis.log", "--pidfile", dir + "/redis.pid"});
         return Accepts(port, START_SECONDS);
     }
     // The moves Redis holds for the room "ABCD-EFGH".

@@ -788,7 +788,8 @@ class Redis:
     def start(self):
         self.process = subprocess.Popen(
             ["redis-server", os.path.join(CONFIG, "redis.conf"), "--port", str(self.port),
-             "--dir", self.folder, "--logfile", os.path.join(self.folder, "redis.log")],
+             "--dir", self.folder, "--logfile", os.path.join(self.folder, "redis.log"),
+             "--pidfile", os.path.join(self.folder, "redis.pid")],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + START_TIME
         while time.monotonic() < deadline:
