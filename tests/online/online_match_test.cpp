@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "child.h"
+#include "moves.h"
 #include "fault_proxy.h"
 #include "test_files.h"
 
@@ -43,8 +45,7 @@ constexpr auto MID_ROUND = std::chrono::seconds(3);
 struct Final {
     std::string hash;
     int solids = -1, stripes = -1;
-    long moves = -1;        // seen played
-    long match_moves = -1;  // of the match it ended on
+    long moves = -1;
 };
 
 Final Read_Final(const std::string &line)
@@ -52,7 +53,7 @@ Final Read_Final(const std::string &line)
     Final final;
     std::istringstream words(line);
     std::string word;
-    words >> word >> final.hash >> final.solids >> final.stripes >> final.moves >> final.match_moves;
+    words >> word >> final.hash >> final.solids >> final.stripes >> final.moves;
     return final;
 }
 
@@ -386,19 +387,77 @@ struct Redis {
             std::to_string(port), "--dir", dir, "--logfile", dir + "/redis.log", "--pidfile", dir + "/redis.pid"});
         return Accepts(port, START_SECONDS);
     }
-    // The moves Redis holds for the room "ABCD-EFGH".
-    long Moves_Of(const std::string &room) const
+};
+
+// The moves Redis stored for a room, as its scripts publish each one in the
+// step that stores it, heard on the room's channel (redis-cli SUBSCRIBE):
+// the room's keys are gone once a player leaves at the end, its events are
+// not. Replayed by the rules: how many were stored, how many of them were
+// legal in turn, and the hash of the position after them.
+struct Stored_Match {
+    long moves = 0, legal = 0, numbers_again = 0;
+    std::string hash;
+};
+
+class Room_Channel {
+public:
+    Room_Channel(const Redis &redis, const std::string &room) : redis(redis), channel(Channel_Of(room)) { Listen(); }
+    // A new subscriber, after a restart of Redis.
+    void Listen()
     {
-        const std::string key = "torvek:{" + room.substr(0, 4) + room.substr(5) + "}:moves";
-        FILE *answer = popen((Program_Path("redis-cli") + " -p " + std::to_string(port) + " LLEN '" + key + "'").c_str(),
-                             "r");
-        long count = -1;
-        if (answer && std::fscanf(answer, "%ld", &count) != 1)
-            count = -1;
-        if (answer)
-            pclose(answer);
-        return count;
+        listeners.push_back(std::make_unique<Child>(std::vector<std::string>{
+            Program_Path("redis-cli"), "-p", std::to_string(redis.port), "SUBSCRIBE", channel}));
+        // Subscribed once redis-cli has printed the confirmation's three lines.
+        for (int line = 0; line < 3; ++line)
+            listeners.back()->Next_Line(START_SECONDS);
     }
+    Stored_Match Stored(int first)
+    {
+        for (auto &listener : listeners)
+            for (std::string line = listener->Next_Line(1); !line.empty(); line = listener->Next_Line(0.2))
+                Take(line);
+        Stored_Match stored;
+        Match_State match = Match_Start(first);
+        bool legal = true;
+        for (const auto &[number, entry] : moves) {
+            std::istringstream words(entry);
+            int side = -1, kind = -1;
+            Move move{};
+            words >> side >> kind >> move.from >> move.to;
+            move.kind = static_cast<Move_Kind>(kind);
+            legal = legal && number == stored.moves && side == match.round.turn && Match_Play(match, move) == MOVE_LEGAL;
+            ++stored.moves;
+            stored.legal += legal;
+        }
+        stored.numbers_again = numbers_again;
+        char hash[17];
+        std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(Match_Hash(match)));
+        stored.hash = hash;
+        return stored;
+    }
+
+private:
+    static std::string Channel_Of(const std::string &room) { return "torvek:{" + room.substr(0, 4) + room.substr(5) + "}"; }
+    // "M ORIGIN NUMBER SIDE KIND FROM TO ID"
+    void Take(const std::string &line)
+    {
+        if (line.rfind("M ", 0) != 0)
+            return;
+        std::istringstream words(line.substr(2));
+        std::string origin;
+        long number = -1;
+        words >> origin >> number;
+        std::string rest;
+        std::getline(words, rest);
+        numbers_again += moves.count(number);
+        moves[number] = rest;
+    }
+
+    const Redis &redis;
+    std::string channel;
+    std::vector<std::unique_ptr<Child>> listeners;
+    std::map<long, std::string> moves;
+    long numbers_again = 0;
 };
 
 // Redis, two relays keeping their rooms there and HAProxy in front of them,
@@ -408,22 +467,27 @@ struct Shared_Rooms {
     std::unique_ptr<Relay> relays[2];
     std::unique_ptr<Child> proxy;
     std::string url, authority;
+    std::string failure;  // what did not start
 
     bool Start()
     {
         const std::string dir = torvek_test::ScratchDir();
+        failure = "the certificates";
         if (!Make_Certificates(dir) ||
             std::system(("cat '" + dir + "/relay.pem' '" + dir + "/relay.key' > '" + dir + "/proxy.pem'").c_str()) != 0)
             return false;
         authority = dir + "/ca.pem";
+        failure = "redis-server (" + redis.dir + "/redis.log)";
         if (!redis.Start())
             return false;
+        failure = "a relay";
         for (auto &relay : relays) {
             relay = std::make_unique<Relay>(
                 std::vector<std::string>{"--redis", "127.0.0.1:" + std::to_string(redis.port), "--proxy", "127.0.0.1"});
             if (relay->port == 0)
                 return false;
         }
+        failure = "haproxy";
         const int port = Free_Port();
         setenv("TORVEK_PROXY_LISTEN", ("127.0.0.1:" + std::to_string(port)).c_str(), 1);
         setenv("TORVEK_PROXY_CERT", (dir + "/proxy.pem").c_str(), 1);
@@ -453,25 +517,36 @@ struct Shared_Rooms {
         Program_Path("haproxy").empty())                                                                   \
     GTEST_SKIP() << "redis-server, redis-cli and haproxy are needed (Debian: apt-get install redis-server haproxy)"
 
-// Every player and watcher ends the round on the same position and scores;
-// the match they end on holds as many moves as Redis does, and the watcher
-// that never lost its relay saw each of them played once.
-void Expect_Kept(const Redis &redis, const std::string &room, const Final &host, const Final &guest,
-                 const Final &watcher, bool watcher_saw_all)
+// Every player and watcher ends the round on the same position and scores,
+// the position of the moves Redis stored, each of them legal in turn and
+// none numbered twice (a move lost or stored twice would leave another
+// position or an illegal one); the watcher that never lost its relay saw
+// each of them played once.
+void Expect_Kept(Room_Channel &channel, int first, const Final &host, const Final &guest, const Final &watcher,
+                 bool watcher_saw_all)
 {
     ASSERT_EQ(host.solids + host.stripes, 1) << "the round was not won";
     for (const Final *other : {&guest, &watcher}) {
         EXPECT_EQ(other->hash, host.hash);
         EXPECT_EQ(other->solids, host.solids);
         EXPECT_EQ(other->stripes, host.stripes);
-        EXPECT_EQ(other->match_moves, host.match_moves);
     }
-    const long stored = redis.Moves_Of(room);
-    EXPECT_EQ(stored, host.match_moves) << "Redis holds another number of moves than the match";
-    if (watcher_saw_all)
-        EXPECT_EQ(watcher.moves, stored) << "a move was seen twice or missed";
-    std::printf("moves: %ld stored, the match %ld; seen played: host %ld, guest %ld, watcher %ld\n", stored,
-                host.match_moves, host.moves, guest.moves, watcher.moves);
+    const Stored_Match stored = channel.Stored(first);
+    EXPECT_GT(stored.moves, 0);
+    EXPECT_EQ(stored.legal, stored.moves) << "Redis stored a move the rules refuse there";
+    EXPECT_EQ(stored.numbers_again, 0) << "Redis stored two moves with one number";
+    EXPECT_EQ(stored.hash, host.hash) << "Redis stored another match than the players ended on";
+    if (watcher_saw_all) {
+        EXPECT_EQ(watcher.moves, stored.moves) << "a move was seen twice or missed";
+    }
+    std::printf("moves: %ld stored (%ld legal in turn); seen played: host %ld, guest %ld, watcher %ld\n",
+                stored.moves, stored.legal, host.moves, guest.moves, watcher.moves);
+}
+
+// The side that places first, as the player's program logs it.
+int First_Of(Child &player)
+{
+    return player.Logged("online: Solids place first.", 0) ? SOLIDS : STRIPES;
 }
 
 // Host and guest reach different relays through the proxy, a watcher a
@@ -481,10 +556,11 @@ TEST(SharedRooms, PlayersOnTwoRelaysPlayOnWhenTheRelayOfOneIsKilled)
 {
     SKIP_WITHOUT_SHARED_ROOMS();
     Shared_Rooms rooms;
-    ASSERT_TRUE(rooms.Start()) << "Redis, the relays or the proxy did not start";
+    ASSERT_TRUE(rooms.Start()) << rooms.failure << " did not start";
     Child host(Player(61, 1, rooms.Through_Proxy("--host")), Log_Of(61));
     const std::string room = Room_Of(host);
     ASSERT_EQ(room.size(), 9u) << "no room code from the host\n" << host.Log();
+    Room_Channel channel(rooms.redis, room);
     const int host_relay = rooms.Next_Relay();
     ASSERT_GE(host_relay, 0);
     const int other = 1 - host_relay;
@@ -502,7 +578,7 @@ TEST(SharedRooms, PlayersOnTwoRelaysPlayOnWhenTheRelayOfOneIsKilled)
     const Final hosted = Read_Final(host.Line_Starting("final ", MATCH_SECONDS));
     const Final joined = Read_Final(guest.Line_Starting("final ", MATCH_SECONDS));
     const Final watched = Read_Final(watcher.Line_Starting("final ", MATCH_SECONDS));
-    Expect_Kept(rooms.redis, room, hosted, joined, watched, true);
+    Expect_Kept(channel, First_Of(host), hosted, joined, watched, true);
 }
 
 // Both players on one relay, the watcher on the other: that relay is killed
@@ -511,10 +587,11 @@ TEST(SharedRooms, BothPlayersPlayOnWhenTheirRelayIsKilled)
 {
     SKIP_WITHOUT_SHARED_ROOMS();
     Shared_Rooms rooms;
-    ASSERT_TRUE(rooms.Start()) << "Redis, the relays or the proxy did not start";
+    ASSERT_TRUE(rooms.Start()) << rooms.failure << " did not start";
     Child host(Player(71, 1, rooms.Through_Proxy("--host")), Log_Of(71));
     const std::string room = Room_Of(host);
     ASSERT_EQ(room.size(), 9u) << "no room code from the host\n" << host.Log();
+    Room_Channel channel(rooms.redis, room);
     const int players_relay = rooms.Next_Relay();
     ASSERT_GE(players_relay, 0);
     Child watcher(Player(73, 1, rooms.Through_Proxy("--watch", room)), Log_Of(73));
@@ -532,7 +609,7 @@ TEST(SharedRooms, BothPlayersPlayOnWhenTheirRelayIsKilled)
     const Final hosted = Read_Final(host.Line_Starting("final ", MATCH_SECONDS));
     const Final joined = Read_Final(guest.Line_Starting("final ", MATCH_SECONDS));
     const Final watched = Read_Final(watcher.Line_Starting("final ", MATCH_SECONDS));
-    Expect_Kept(rooms.redis, room, hosted, joined, watched, true);
+    Expect_Kept(channel, First_Of(host), hosted, joined, watched, true);
 }
 
 // Redis killed mid-round and started again on its append-only file: the
@@ -542,10 +619,11 @@ TEST(SharedRooms, TheMatchGoesOnWhenRedisIsRestarted)
 {
     SKIP_WITHOUT_SHARED_ROOMS();
     Shared_Rooms rooms;
-    ASSERT_TRUE(rooms.Start()) << "Redis, the relays or the proxy did not start";
+    ASSERT_TRUE(rooms.Start()) << rooms.failure << " did not start";
     Child host(Player(81, 1, rooms.Through_Proxy("--host")), Log_Of(81));
     const std::string room = Room_Of(host);
     ASSERT_EQ(room.size(), 9u) << "no room code from the host\n" << host.Log();
+    Room_Channel channel(rooms.redis, room);
     const int host_relay = rooms.Next_Relay();
     ASSERT_GE(host_relay, 0);
     Child watcher(Player(83, 1, {"--watch", room + "@" + rooms.relays[host_relay]->url}), Log_Of(83));
@@ -555,20 +633,18 @@ TEST(SharedRooms, TheMatchGoesOnWhenRedisIsRestarted)
     ASSERT_TRUE(Started(guest)) << guest.Log();
 
     std::this_thread::sleep_for(MID_ROUND);
-    const long before = rooms.redis.Moves_Of(room);
     rooms.redis.program->Signal(SIGKILL);
     EXPECT_EQ(rooms.redis.program->Wait(START_SECONDS), 128 + SIGKILL);
     for (Child *player : {&host, &guest})
         EXPECT_TRUE(player->Logged("the relay cannot reach its rooms now", START_SECONDS)) << player->Log();
     std::this_thread::sleep_for(FAULT_TIME);
     ASSERT_TRUE(rooms.redis.Start()) << "Redis did not start again";
-    EXPECT_GE(rooms.redis.Moves_Of(room), before) << "Redis lost moves it had stored";
+    channel.Listen();
 
     const Final hosted = Read_Final(host.Line_Starting("final ", MATCH_SECONDS));
     const Final joined = Read_Final(guest.Line_Starting("final ", MATCH_SECONDS));
     const Final watched = Read_Final(watcher.Line_Starting("final ", MATCH_SECONDS));
-    std::printf("moves stored when Redis was killed: %ld\n", before);
-    Expect_Kept(rooms.redis, room, hosted, joined, watched, false);
+    Expect_Kept(channel, First_Of(host), hosted, joined, watched, false);
 }
 
 }  // namespace
