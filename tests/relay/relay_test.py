@@ -29,6 +29,7 @@ import websockets
 RELAY = os.environ.get("RELAY_PROGRAM", "torvek-relay")
 RULES_CHECK = os.environ.get("RELAY_RULES_CHECK", "relay_rules_check")
 EMBEDDED = os.environ.get("RELAY_EMBEDDED", "embedded_relay")
+STORE_RACE = os.environ.get("RELAY_STORE_RACE", "relay_store_race")
 OPENSSL = os.environ.get("RELAY_OPENSSL") or "openssl"
 CONFIG = os.environ.get("RELAY_CONFIG", os.path.join(os.path.dirname(__file__), "..", "..", "dist", "relay"))
 
@@ -818,7 +819,8 @@ class Shared(unittest.TestCase):
     def setUpClass(cls):
         cls.folder = tempfile.TemporaryDirectory()
         cls.redis = Redis(cls.folder.name)
-        cls.relays = [Relay("--redis", f"127.0.0.1:{cls.redis.port}") for _ in range(2)]
+        # Both believe a proxy on 127.0.0.1; without its header a client is 127.0.0.1.
+        cls.relays = [Relay("--redis", f"127.0.0.1:{cls.redis.port}", "--proxy", "127.0.0.1") for _ in range(2)]
 
     @classmethod
     def tearDownClass(cls):
@@ -868,6 +870,13 @@ class Shared(unittest.TestCase):
 
         run(scenario())
 
+    def test_two_relays_appending_one_number_at_once_store_one_move(self):
+        # Both relays' scripts for move N are sent before either is answered,
+        # round after round; a move sent again through the other relay is known.
+        result = subprocess.run([STORE_RACE, f"127.0.0.1:{self.redis.port}"], capture_output=True, text=True,
+                                timeout=60)
+        self.assertEqual(result.stdout.strip(), "races 50 once 50 again 1", result.stderr)
+
     def test_rooms_per_address_count_over_every_relay(self):
         # The rooms of the scenarios before are forgotten: this one counts from none.
         subprocess.run(["redis-cli", "-p", str(self.redis.port), "FLUSHALL"], check=True, capture_output=True)
@@ -890,6 +899,17 @@ class Shared(unittest.TestCase):
             for host in hosts[1:] + [late]:
                 await host.send({"type": "leave"})
                 await host.expect("left")
+            # Behind the proxy the address is the one it forwards.
+            forwarded = [await Client.open(self.relays[made % 2], extra_headers={"X-Forwarded-For": "203.0.113.7"})
+                         for made in range(17)]
+            for host in forwarded[:16]:
+                await host.send({"type": "create"})
+                await host.expect("created")
+            await forwarded[16].send({"type": "create"})
+            await forwarded[16].expect("error", code="too-many-rooms")
+            other = await Client.open(self.relays[0], extra_headers={"X-Forwarded-For": "10.0.0.1, 203.0.113.8"})
+            await other.send({"type": "create"})
+            await other.expect("created")
 
         run(scenario())
 
