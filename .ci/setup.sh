@@ -51,7 +51,7 @@ torvek_apt_install() {
 # Without apt only the tools and libraries themselves can be checked.
 torvek_check_without_apt() {
     if command -v cmake >/dev/null && command -v g++ >/dev/null && command -v pkg-config >/dev/null &&
-        pkg-config --exists sdl2 SDL2_image openssl liburiparser; then
+        pkg-config --exists sdl2 SDL2_image openssl liburiparser hiredis; then
         return 0
     fi
     echo "Please install with your system's package manager: ${TORVEK_PACKAGES[*]}" >&2
