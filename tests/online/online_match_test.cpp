@@ -411,11 +411,17 @@ public:
         for (int line = 0; line < 3; ++line)
             listeners.back()->Next_Line(START_SECONDS);
     }
-    Stored_Match Stored(int first)
+    // The moves heard so far.
+    long Heard(double seconds = 0.2)
     {
         for (auto &listener : listeners)
-            for (std::string line = listener->Next_Line(1); !line.empty(); line = listener->Next_Line(0.2))
+            for (std::string line = listener->Next_Line(seconds); !line.empty(); line = listener->Next_Line(0.2))
                 Take(line);
+        return static_cast<long>(moves.size());
+    }
+    Stored_Match Stored(int first)
+    {
+        Heard(1);
         Stored_Match stored;
         Match_State match = Match_Start(first);
         bool legal = true;
@@ -571,6 +577,7 @@ TEST(SharedRooms, PlayersOnTwoRelaysPlayOnWhenTheRelayOfOneIsKilled)
     ASSERT_TRUE(Started(guest)) << guest.Log();
 
     std::this_thread::sleep_for(MID_ROUND);
+    std::printf("moves stored when the host's relay was killed: %ld\n", channel.Heard());
     rooms.relays[host_relay]->program.Signal(SIGKILL);
     EXPECT_TRUE(host.Logged("online: Connection lost", START_SECONDS)) << host.Log();
     EXPECT_EQ(rooms.Next_Relay(), other) << "the host should come back through the relay left";
@@ -602,6 +609,7 @@ TEST(SharedRooms, BothPlayersPlayOnWhenTheirRelayIsKilled)
     ASSERT_TRUE(Started(guest)) << guest.Log();
 
     std::this_thread::sleep_for(MID_ROUND);
+    std::printf("moves stored when the players' relay was killed: %ld\n", channel.Heard());
     rooms.relays[players_relay]->program.Signal(SIGKILL);
     for (Child *player : {&host, &guest})
         EXPECT_TRUE(player->Logged("online: Connection lost", START_SECONDS)) << player->Log();
@@ -633,6 +641,7 @@ TEST(SharedRooms, TheMatchGoesOnWhenRedisIsRestarted)
     ASSERT_TRUE(Started(guest)) << guest.Log();
 
     std::this_thread::sleep_for(MID_ROUND);
+    std::printf("moves stored when Redis was killed: %ld\n", channel.Heard());
     rooms.redis.program->Signal(SIGKILL);
     EXPECT_EQ(rooms.redis.program->Wait(START_SECONDS), 128 + SIGKILL);
     for (Child *player : {&host, &guest})
