@@ -29,7 +29,7 @@ int main(int argc, char **argv)
     Redis_Address redis;
     if (!options.redis.empty()) {
         if (!Read_Redis_Address(options.redis, redis)) {
-            std::fprintf(stderr, "torvek-relay: --redis takes HOST:PORT, redis://HOST[:PORT] or unix:PATH, not %s\n",
+            std::fprintf(stderr, "torvek-relay: --redis takes IP:PORT, redis://IP[:PORT] or unix:PATH, not %s\n",
                          options.redis.c_str());
             return EXIT_USAGE;
         }

@@ -1,6 +1,7 @@
 #include "memory_store.h"
 
 constexpr auto FAILURE_WINDOW = std::chrono::minutes(1);
+constexpr std::size_t FAILURE_SWEEP = 4096;
 
 Memory_Store::Entry *Memory_Store::Find(const std::string &code)
 {
@@ -110,6 +111,10 @@ std::deque<Relay_Clock::time_point> &Memory_Store::Recent_Failures(const std::st
 
 void Memory_Store::Count_Failure(const std::string &address, Count_Done done)
 {
+    // Addresses that failed once and never came back are forgotten now and then.
+    if (failures.size() >= FAILURE_SWEEP)
+        for (auto entry = failures.begin(); entry != failures.end();)
+            entry = Recent_Failures(entry->first).empty() ? failures.erase(entry) : std::next(entry);
     std::deque<Relay_Clock::time_point> &times = Recent_Failures(address);
     times.push_back(Relay_Clock::now());
     done(Store_Status::OK, static_cast<long long>(times.size()));

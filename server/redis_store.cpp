@@ -1,5 +1,7 @@
 #include "redis_store.h"
 
+#include <arpa/inet.h>
+
 #include <charconv>
 #include <unordered_map>
 
@@ -54,7 +56,9 @@ bool Read_Redis_Address(const std::string &text, Redis_Address &address)
     if (!Read_Listen_Address(rest, address.host, port) || port == 0 || rest.front() == ':')
         return false;
     address.port = port;
-    return true;
+    // A name would be looked up by hiredis with a call that blocks the event loop.
+    unsigned char bytes[sizeof(in6_addr)];
+    return inet_pton(AF_INET, address.host.c_str(), bytes) == 1 || inet_pton(AF_INET6, address.host.c_str(), bytes) == 1;
 }
 
 // ---------------------------------------------------------------- the scripts
@@ -164,6 +168,7 @@ struct Redis_Link {
     Relay_Clock::duration retry_wait = FIRST_RETRY;
     Relay_Clock::time_point connect_start{}, ping_sent{};
     bool ping_out = false;
+    bool said_unreachable = false;  // since the store was last available
 
     void Connect();
     redisAsyncContext *Open(void (*connected)(const redisAsyncContext *, int),
@@ -277,6 +282,9 @@ static void Authenticate(Redis_Link &link, redisAsyncContext *context, std::func
     if (link.address.password.empty())
         return ready();
     link.Send(context, {"AUTH", link.address.password}, [&link, ready](redisReply *reply) {
+        if (reply && reply->type == REDIS_REPLY_ERROR)
+            std::fprintf(stderr, "torvek-relay: Redis refused the password: %.*s\n", static_cast<int>(reply->len),
+                         reply->str);
         if (!reply || reply->type == REDIS_REPLY_ERROR)
             return link.Lose();
         ready();
@@ -355,6 +363,7 @@ void Redis_Link::Check_Ready()
     if (available || !command_ready || !subscriber_ready)
         return;
     available = true;
+    said_unreachable = false;
     retry_wait = FIRST_RETRY;
     ping_out = false;
     std::fprintf(stderr, "torvek-relay: the rooms are in Redis\n");
@@ -390,7 +399,10 @@ void Redis_Link::Lose()
         std::fprintf(stderr, "torvek-relay: Redis is lost; trying again\n");
         if (listener)
             listener->Store_Changed(false);
+    } else if (!said_unreachable) {
+        std::fprintf(stderr, "torvek-relay: cannot reach Redis yet; trying again\n");
     }
+    said_unreachable = true;
     for (Status_Done &done : waiting)
         done(Store_Status::UNAVAILABLE);
     Retry_Later();

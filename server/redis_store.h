@@ -14,7 +14,8 @@
 
 #include "room_store.h"
 
-// Where Redis listens: HOST:PORT, redis://[:PASSWORD@]HOST[:PORT] or unix:PATH.
+// Where Redis listens: HOST:PORT, redis://[:PASSWORD@]HOST[:PORT] or unix:PATH,
+// HOST an IP address (a name's lookup would block the relay's loop).
 struct Redis_Address {
     std::string host;  // an IP address
     int port = 6379;

@@ -959,6 +959,9 @@ class Shared(unittest.TestCase):
             await host.send({"type": "leave"})
             await host.expect("sync")
             await host.expect("left")
+            # The same relay, never restarted, makes rooms again.
+            await host.send({"type": "create"})
+            await host.expect("created")
 
         run(scenario())
 
