@@ -795,7 +795,7 @@ void Lobby::Room_Changed(const std::string &code, const Room_Event &event)
         }
         break;
     case Room_Event::LOST:
-        Seat_Lost_Elsewhere(room, event.side, event.number);
+        Seat_Lost_Elsewhere(room, code, event.side, event.number);
         break;
     case Room_Event::BACK:
         Back_Elsewhere(room, code, event.side, event.was_lost);
@@ -806,9 +806,12 @@ void Lobby::Room_Changed(const std::string &code, const Room_Event &event)
     }
 }
 
-void Lobby::Seat_Lost_Elsewhere(Room &room, int side, int wait_seconds)
+void Lobby::Seat_Lost_Elsewhere(Room &room, const std::string &code, int side, int wait_seconds)
 {
-    if (room.seats[side] || room.lost[side])
+    // Found lost while this relay still holds it (its heartbeat came late): it is here.
+    if (room.seats[side])
+        return store.Seat_Back(code, side, false);
+    if (room.lost[side])
         return;
     room.elsewhere[side] = false;
     room.lost[side] = true;

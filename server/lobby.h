@@ -160,7 +160,7 @@ private:
     void Broadcast(const Room &room, const std::string &text, Connection_Id except = 0);
     void End_Room(const std::string &code, const char *reason, int side);
     void End_Here(const std::string &code, const char *reason, int side);
-    void Seat_Lost_Elsewhere(Room &room, int side, int wait_seconds);
+    void Seat_Lost_Elsewhere(Room &room, const std::string &code, int side, int wait_seconds);
     void Back_Elsewhere(Room &room, const std::string &code, int side, bool was_lost);
     // Forgets a room none of this relay's connections is in any more.
     void Drop_If_Unused(const std::string &code);

@@ -33,8 +33,8 @@ int main(int argc, char **argv)
                          options.redis.c_str());
             return EXIT_USAGE;
         }
-        make_store = [&redis](boost::asio::io_context &io) {
-            auto store = std::make_unique<Redis_Store>(io, redis);
+        make_store = [&redis, &options](boost::asio::io_context &io) {
+            auto store = std::make_unique<Redis_Store>(io, redis, std::chrono::seconds(options.room_wait_seconds));
             store->Start();
             return store;
         };

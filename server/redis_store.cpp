@@ -26,7 +26,14 @@ constexpr auto LAST_RETRY = std::chrono::seconds(3);
 // UNANSWERED_TIME counts as Redis lost.
 constexpr auto PING_TIME = std::chrono::seconds(1);
 constexpr auto UNANSWERED_TIME = std::chrono::seconds(3);
+// A relay that has not beaten for this long has lost its seats.
+constexpr auto SILENT_RELAY = std::chrono::seconds(5);
 constexpr const char *PREFIX = "torvek:";
+
+static std::string Milliseconds(std::chrono::milliseconds time)
+{
+    return std::to_string(time.count());
+}
 
 // ---------------------------------------------------------------- addresses
 
@@ -66,23 +73,30 @@ bool Read_Redis_Address(const std::string &text, Redis_Address &address)
 // Each script changes one room in one atomic step and publishes what it did
 // on the room's channel (its hash's key), so that an event is never sent for
 // a change that was not stored.
-enum Script { CREATE, SEAT_GUEST, APPEND, READ, LOSE_SEAT, SEAT_BACK, END, FAIL, SCRIPTS };
+enum Script { CREATE, SEAT_GUEST, APPEND, READ, LOSE_SEAT, SEAT_BACK, END, FAIL, HEARTBEAT, SCRIPTS };
 
+// Each seat's relay is kept too ("at0", "at1", and each relay's set of the
+// seats it holds), so that the seats of a relay that stops beating (killed,
+// or cut off from Redis) are found and told lost by the relays still there.
 static const char *const SCRIPT_TEXT[SCRIPTS] = {
-    // CREATE: KEYS room, the creator's rooms; ARGV code, token, creator, most, life
+    // CREATE: KEYS room, the creator's rooms, this relay's seats; ARGV code, token, creator, most, life, prefix, relay
     R"(for _, other in ipairs(redis.call('SMEMBERS', KEYS[2])) do
   if redis.call('EXISTS', ARGV[6] .. '{' .. other .. '}') == 0 then redis.call('SREM', KEYS[2], other) end
 end
 if redis.call('SCARD', KEYS[2]) >= tonumber(ARGV[4]) then return 2 end
 if redis.call('EXISTS', KEYS[1]) == 1 then return 1 end
-redis.call('HSET', KEYS[1], 't0', ARGV[2], 'creator', ARGV[3], 'first', -1)
+redis.call('HSET', KEYS[1], 't0', ARGV[2], 'creator', ARGV[3], 'first', -1, 'at0', ARGV[7])
 redis.call('PEXPIRE', KEYS[1], ARGV[5])
 redis.call('SADD', KEYS[2], ARGV[1])
 redis.call('PEXPIRE', KEYS[2], ARGV[5])
+redis.call('SADD', KEYS[3], ARGV[1] .. ' 0')
+redis.call('PEXPIRE', KEYS[3], ARGV[5])
 return 0)",
-    // SEAT_GUEST: KEYS room; ARGV token, first, event
+    // SEAT_GUEST: KEYS room, this relay's seats; ARGV token, first, event, code, relay, life
     R"(if redis.call('EXISTS', KEYS[1]) == 0 or redis.call('HEXISTS', KEYS[1], 't1') == 1 then return 1 end
-redis.call('HSET', KEYS[1], 't1', ARGV[1], 'first', ARGV[2])
+redis.call('HSET', KEYS[1], 't1', ARGV[1], 'first', ARGV[2], 'at1', ARGV[5])
+redis.call('SADD', KEYS[2], ARGV[4] .. ' 1')
+redis.call('PEXPIRE', KEYS[2], ARGV[6])
 redis.call('PUBLISH', KEYS[1], ARGV[3])
 return 0)",
     // APPEND: KEYS room, moves, ids; ARGV number, side:id, entry, event, life
@@ -103,33 +117,71 @@ redis.call('PUBLISH', KEYS[1], ARGV[4])
 return {0, count})",
     // READ: KEYS room, moves
     R"(return {redis.call('HGETALL', KEYS[1]), redis.call('LRANGE', KEYS[2], 0, -1)})",
-    // LOSE_SEAT: KEYS room, moves, ids; ARGV side, wait, event
+    // LOSE_SEAT: KEYS room, moves, ids, this relay's seats; ARGV side, wait, event, code
     R"(if redis.call('EXISTS', KEYS[1]) == 0 then return 1 end
 if redis.call('HEXISTS', KEYS[1], 'lost0') == 0 and redis.call('HEXISTS', KEYS[1], 'lost1') == 0 then
   for i = 1, 3 do redis.call('PEXPIRE', KEYS[i], ARGV[2]) end
 end
 redis.call('HSET', KEYS[1], 'lost' .. ARGV[1], 1)
+redis.call('HDEL', KEYS[1], 'at' .. ARGV[1])
+redis.call('SREM', KEYS[4], ARGV[4] .. ' ' .. ARGV[1])
 redis.call('PUBLISH', KEYS[1], ARGV[3])
 return 0)",
-    // SEAT_BACK: KEYS room, moves, ids; ARGV side, life, event
+    // SEAT_BACK: KEYS room, moves, ids, this relay's seats; ARGV side, life, event, code, relay, prefix
     R"(if redis.call('EXISTS', KEYS[1]) == 0 then return 1 end
+local seat = ARGV[4] .. ' ' .. ARGV[1]
+local before = redis.call('HGET', KEYS[1], 'at' .. ARGV[1])
+if before and before ~= ARGV[5] then redis.call('SREM', ARGV[6] .. 'seats:' .. before, seat) end
+redis.call('HSET', KEYS[1], 'at' .. ARGV[1], ARGV[5])
+redis.call('SADD', KEYS[4], seat)
+redis.call('PEXPIRE', KEYS[4], ARGV[2])
 redis.call('HDEL', KEYS[1], 'lost' .. ARGV[1])
 if redis.call('HEXISTS', KEYS[1], 'lost0') == 0 and redis.call('HEXISTS', KEYS[1], 'lost1') == 0 then
   for i = 1, 3 do redis.call('PEXPIRE', KEYS[i], ARGV[2]) end
 end
 redis.call('PUBLISH', KEYS[1], ARGV[3])
 return 0)",
-    // END: KEYS room, moves, ids; ARGV event, code, prefix of the creators' rooms
+    // END: KEYS room, moves, ids; ARGV event, code, prefix
     R"(local creator = redis.call('HGET', KEYS[1], 'creator')
 if not creator then return 1 end
+for side = 0, 1 do
+  local at = redis.call('HGET', KEYS[1], 'at' .. side)
+  if at then redis.call('SREM', ARGV[3] .. 'seats:' .. at, ARGV[2] .. ' ' .. side) end
+end
 redis.call('DEL', KEYS[1], KEYS[2], KEYS[3])
-redis.call('SREM', ARGV[3] .. creator, ARGV[2])
+redis.call('SREM', ARGV[3] .. 'rooms:' .. creator, ARGV[2])
 redis.call('PUBLISH', KEYS[1], ARGV[1])
 return 0)",
     // FAIL: KEYS the address's failures; ARGV window
     R"(local count = redis.call('INCR', KEYS[1])
 if count == 1 then redis.call('EXPIRE', KEYS[1], ARGV[1]) end
 return count)",
+    // HEARTBEAT: KEYS the relays' last beats; ARGV relay, silent, wait, wait seconds, prefix.
+    // This relay beats; the seats of relays silent longer than `silent` are lost.
+    R"(local now = redis.call('TIME')
+now = tonumber(now[1]) * 1000 + math.floor(tonumber(now[2]) / 1000)
+redis.call('ZADD', KEYS[1], now, ARGV[1])
+local silent = redis.call('ZRANGEBYSCORE', KEYS[1], '-inf', now - tonumber(ARGV[2]))
+for _, relay in ipairs(silent) do
+  local seats = ARGV[5] .. 'seats:' .. relay
+  for _, seat in ipairs(redis.call('SMEMBERS', seats)) do
+    local code, side = string.match(seat, '^(%S+) ([01])$')
+    if code then
+      local room = ARGV[5] .. '{' .. code .. '}'
+      if redis.call('HGET', room, 'at' .. side) == relay then
+        redis.call('HDEL', room, 'at' .. side)
+        if redis.call('HEXISTS', room, 'lost0') == 0 and redis.call('HEXISTS', room, 'lost1') == 0 then
+          for _, key in ipairs({room, room .. ':moves', room .. ':ids'}) do redis.call('PEXPIRE', key, ARGV[3]) end
+        end
+        redis.call('HSET', room, 'lost' .. side, 1)
+        redis.call('PUBLISH', room, 'L - ' .. side .. ' ' .. ARGV[4])
+      end
+    end
+  end
+  redis.call('DEL', seats)
+  redis.call('ZREM', KEYS[1], relay)
+end
+return #silent)",
 };
 
 // ---------------------------------------------------------------- the link
@@ -169,6 +221,7 @@ struct Redis_Link {
     Relay_Clock::time_point connect_start{}, ping_sent{};
     bool ping_out = false;
     bool said_unreachable = false;  // since the store was last available
+    std::chrono::seconds wait{600};  // how long a room waits for a seat found lost
 
     void Connect();
     redisAsyncContext *Open(void (*connected)(const redisAsyncContext *, int),
@@ -183,6 +236,8 @@ struct Redis_Link {
     void Send(redisAsyncContext *context, const std::vector<std::string> &words, Reply_Done done);
     void Run(Script script, const std::vector<std::string> &keys, const std::vector<std::string> &args,
              Reply_Done done);
+    std::string Seats_Key() const { return std::string(PREFIX) + "seats:" + origin; }
+    void Beat();
     void Subscribe(const std::string &key);
     void Unsubscribe(const std::string &key);
     void Subscription(redisReply *reply);
@@ -366,6 +421,8 @@ void Redis_Link::Check_Ready()
     said_unreachable = false;
     retry_wait = FIRST_RETRY;
     ping_out = false;
+    // It beats before it holds a seat, so that its seats are found if it dies.
+    Beat();
     std::fprintf(stderr, "torvek-relay: the rooms are in Redis\n");
     if (listener)
         listener->Store_Changed(true);
@@ -432,16 +489,23 @@ void Redis_Link::Watch()
             Lose();
         else if (!available && (command || subscriber) && now - connect_start > UNANSWERED_TIME)
             Lose();
-        else if (available && !ping_out) {
-            ping_out = true;
-            ping_sent = now;
-            Send(command, {"PING"}, [this](redisReply *reply) {
-                if (reply)
-                    ping_out = false;
-            });
-        }
+        else if (available && !ping_out)
+            Beat();
         Watch();
     });
+}
+
+// The heartbeat is the ping: its answer says Redis is there.
+void Redis_Link::Beat()
+{
+    ping_out = true;
+    ping_sent = Relay_Clock::now();
+    Run(HEARTBEAT, {std::string(PREFIX) + "relays"},
+        {origin, Milliseconds(SILENT_RELAY), Milliseconds(wait + WAIT_GRACE), std::to_string(wait.count()), PREFIX},
+        [this](redisReply *reply) {
+            if (reply)
+                ping_out = false;
+        });
 }
 
 // ---------------------------------------------------------------- channels and events
@@ -588,9 +652,10 @@ void Redis_Link::Event(const std::string &key, const std::string &text)
 
 // ---------------------------------------------------------------- the store
 
-Redis_Store::Redis_Store(asio::io_context &io, const Redis_Address &address)
+Redis_Store::Redis_Store(asio::io_context &io, const Redis_Address &address, std::chrono::seconds room_wait)
     : link(std::make_unique<Redis_Link>(io, address))
 {
+    link->wait = room_wait;
 }
 
 Redis_Store::~Redis_Store()
@@ -635,10 +700,6 @@ static std::string Ids_Key(const std::string &code)
     return Room_Key(code) + ":ids";
 }
 
-static std::string Milliseconds(std::chrono::milliseconds time)
-{
-    return std::to_string(time.count());
-}
 
 static Store_Status Status_Of(const redisReply *reply)
 {
@@ -650,15 +711,16 @@ static Store_Status Status_Of(const redisReply *reply)
 void Redis_Store::Create(const std::string &code, const std::string &host_token, const std::string &creator,
                          int most, Status_Done done)
 {
-    link->Run(CREATE, {Room_Key(code), std::string(PREFIX) + "rooms:" + creator},
-              {code, host_token, creator, std::to_string(most), Milliseconds(ROOM_LIFE), PREFIX},
+    link->Run(CREATE, {Room_Key(code), std::string(PREFIX) + "rooms:" + creator, link->Seats_Key()},
+              {code, host_token, creator, std::to_string(most), Milliseconds(ROOM_LIFE), PREFIX, link->origin},
               [done](redisReply *reply) { done(Status_Of(reply)); });
 }
 
 void Redis_Store::Seat_Guest(const std::string &code, const std::string &token, int first, Status_Done done)
 {
     const std::string event = "S " + link->origin + " " + std::to_string(first);
-    link->Run(SEAT_GUEST, {Room_Key(code)}, {token, std::to_string(first), event},
+    link->Run(SEAT_GUEST, {Room_Key(code), link->Seats_Key()},
+              {token, std::to_string(first), event, code, link->origin, Milliseconds(ROOM_LIFE)},
               [done](redisReply *reply) { done(Status_Of(reply)); });
 }
 
@@ -724,22 +786,23 @@ void Redis_Store::Read(const std::string &code, Read_Done done)
 void Redis_Store::Seat_Lost(const std::string &code, int side, std::chrono::seconds wait)
 {
     const std::string event = "L " + link->origin + " " + std::to_string(side) + " " + std::to_string(wait.count());
-    link->Run(LOSE_SEAT, {Room_Key(code), Moves_Key(code), Ids_Key(code)},
-              {std::to_string(side), Milliseconds(wait + WAIT_GRACE), event}, [](redisReply *) {});
+    link->Run(LOSE_SEAT, {Room_Key(code), Moves_Key(code), Ids_Key(code), link->Seats_Key()},
+              {std::to_string(side), Milliseconds(wait + WAIT_GRACE), event, code}, [](redisReply *) {});
 }
 
 void Redis_Store::Seat_Back(const std::string &code, int side, bool was_lost)
 {
     const std::string event = "B " + link->origin + " " + std::to_string(side) + " " + (was_lost ? "1" : "0");
-    link->Run(SEAT_BACK, {Room_Key(code), Moves_Key(code), Ids_Key(code)},
-              {std::to_string(side), Milliseconds(ROOM_LIFE), event}, [](redisReply *) {});
+    link->Run(SEAT_BACK, {Room_Key(code), Moves_Key(code), Ids_Key(code), link->Seats_Key()},
+              {std::to_string(side), Milliseconds(ROOM_LIFE), event, code, link->origin, PREFIX},
+              [](redisReply *) {});
 }
 
 void Redis_Store::End(const std::string &code, const std::string &reason, int side, Status_Done done)
 {
     const std::string event = "E " + link->origin + " " + std::to_string(side) + " " + reason;
     link->Run(END, {Room_Key(code), Moves_Key(code), Ids_Key(code)},
-              {event, code, std::string(PREFIX) + "rooms:"}, [done](redisReply *reply) { done(Status_Of(reply)); });
+              {event, code, PREFIX}, [done](redisReply *reply) { done(Status_Of(reply)); });
 }
 
 void Redis_Store::Count_Failure(const std::string &address, Count_Done done)

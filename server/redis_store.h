@@ -29,7 +29,9 @@ struct Redis_Link;
 
 class Redis_Store : public Room_Store {
 public:
-    Redis_Store(boost::asio::io_context &io, const Redis_Address &address);
+    // `room_wait`: how long a room waits for a seat this store finds lost
+    // because its relay went silent.
+    Redis_Store(boost::asio::io_context &io, const Redis_Address &address, std::chrono::seconds room_wait);
     ~Redis_Store() override;
     // Connects; the listener hears Store_Changed(true) once the store is ready.
     void Start();

@@ -933,6 +933,27 @@ class Shared(unittest.TestCase):
         finally:
             self.assertEqual(spare.stop(), 0)
 
+    def test_the_seats_of_a_killed_relay_are_told_lost_and_come_back(self):
+        doomed = Relay("--redis", f"127.0.0.1:{self.redis.port}")
+
+        async def scenario():
+            room = await open_room(doomed, self.relays[0])
+            await room.play_random(random.Random(5))
+            doomed.process.kill()
+            # Its heartbeat stops: a relay still there finds the host's seat lost.
+            await room.guest.expect("peer", side="solids", state="lost", wait=600, within=15)
+            back = await Client.open(self.relays[1])
+            await back.send({"type": "rejoin", "room": room.code, "token": room.tokens["solids"]})
+            await back.expect("rejoined", seat="solids")
+            state = await back.expect("sync")
+            self.assertEqual(state["moves"], room.moves)
+            await room.guest.expect("peer", side="solids", state="back")
+
+        try:
+            run(scenario())
+        finally:
+            doomed.stop()
+
     def test_without_redis_the_relay_says_so_refuses_rooms_and_recovers(self):
         relay = self.relays[0]
 

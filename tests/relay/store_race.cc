@@ -35,7 +35,7 @@ int main(int argc, char **argv)
         return 2;
     }
     boost::asio::io_context io;
-    Redis_Store one(io, address), two(io, address);
+    Redis_Store one(io, address, std::chrono::seconds(600)), two(io, address, std::chrono::seconds(600));
     Ready ready;
     one.Set_Listener(&ready);
     two.Set_Listener(&ready);
