@@ -4,9 +4,7 @@
 // keys a player would press) and stops once the match has seen the given
 // number of rounds won and the next deal. It prints the room when it makes
 // one (the program does), and at the end one line:
-//     final HASH SOLIDS_POINTS STRIPES_POINTS MOVES_PLAYED MATCH_MOVES
-// (the moves it saw played, and the moves of the match it ends on: more
-// when it was brought to the relay's position after a drop)
+//     final HASH SOLIDS_POINTS STRIPES_POINTS MOVES_PLAYED
 // and, for each --moves N, once N moves have been played and the next is
 // awaited (for the checks of a match that is not played to its end):
 //     moves HASH N
@@ -130,8 +128,8 @@ int main(int argc, char **argv)
             std::fflush(stdout);
         }
         if (position.points[SOLIDS] + position.points[STRIPES] >= options.rounds) {
-            std::printf("final %016llx %d %d %zu %d\n", static_cast<unsigned long long>(Match_Hash(position)),
-                        position.points[SOLIDS], position.points[STRIPES], moves_played, position.moves);
+            std::printf("final %016llx %d %d %zu\n", static_cast<unsigned long long>(Match_Hash(position)),
+                        position.points[SOLIDS], position.points[STRIPES], moves_played);
             std::fflush(stdout);
             done = true;
             return true;
