@@ -280,9 +280,11 @@ void Lobby::Fail_Join(Connection_Id id, const char *code, const char *text, cons
     if (!connection)
         return Done(id);
     const std::string error_code = code, words = text;
-    store.Count_Failure(connection->address, [this, id, error_code, words, type](Store_Status, long long count) {
+    store.Count_Failure(connection->address, [this, id, error_code, words, type](Store_Status status, long long count) {
         if (Connection *connection = Live(id)) {
-            if (count > FAILED_JOINS_PER_MINUTE)
+            if (status == Store_Status::UNAVAILABLE)
+                Unavailable(*connection, type);
+            else if (count > FAILED_JOINS_PER_MINUTE)
                 Too_Many_Failures(*connection);
             else
                 Error(*connection, error_code.c_str(), words.c_str(), type);
