@@ -643,8 +643,9 @@ void Lobby::Leave(Connection_Id id, Connection &connection)
 {
     const std::string code = connection.room;
     Room &room = rooms.at(code);
-    connection.peer->Send(Room_Message("left", room.shown_code));
+    const std::string shown = room.shown_code;
     if (connection.seat == WATCHER) {
+        connection.peer->Send(Room_Message("left", shown));
         room.watchers.erase(id);
         connection.room.clear();
         connection.seat = NO_SEAT;
@@ -655,8 +656,13 @@ void Lobby::Leave(Connection_Id id, Connection &connection)
     room.seats[side] = 0;
     connection.room.clear();
     connection.seat = NO_SEAT;
-    End_Room(code, "left", side);
-    Done(id);
+    // Answered once the room is gone from the store, so that its count is too.
+    store.End(code, "left", side, [this, id, code, side, shown](Store_Status) {
+        if (Connection *leaver = Live(id))
+            leaver->peer->Send(Room_Message("left", shown));
+        End_Here(code, "left", side);
+        Done(id);
+    });
 }
 
 void Lobby::Broadcast(const Room &room, const std::string &text, Connection_Id except)
