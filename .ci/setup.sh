@@ -7,16 +7,19 @@
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 # The engine's WebSocket client and the relay: Boost.Beast (libboost-dev),
-# OpenSSL for wss://, uriparser for addresses and nlohmann-json for messages.
+# OpenSSL for wss://, uriparser for addresses and nlohmann-json for messages;
+# hiredis for the relay's rooms in Redis.
 TORVEK_PACKAGES=(cmake g++ pkg-config libsdl2-dev libsdl2-image-dev libgtest-dev libbenchmark-dev
-    libboost-dev libssl-dev liburiparser-dev nlohmann-json3-dev)
+    libboost-dev libssl-dev liburiparser-dev nlohmann-json3-dev libhiredis-dev)
 # Only test.sh needs these: the package's dependencies are read with
 # dpkg-shlibdeps (dpkg-dev), the validators check what it installs, the
 # desktop test plays the program with the mouse in an X server of its own
 # (xvfb, xdotool), and the network tests and the relay's scenarios talk
-# through Python's websockets, with certificates made by openssl.
+# through Python's websockets, with certificates made by openssl; the relays
+# that share their rooms do so through Redis (redis-server, with redis-cli)
+# behind HAProxy.
 TORVEK_TEST_PACKAGES=(dpkg-dev appstream desktop-file-utils lintian man-db xvfb xdotool
-    python3-websockets openssl)
+    python3-websockets openssl redis-server haproxy)
 # The relay package's service is checked with systemd-analyze.
 TORVEK_TEST_PACKAGES+=(systemd)
 TORVEK_BUILD_DIR=build
@@ -50,7 +53,7 @@ torvek_apt_install() {
 # Without apt only the tools and libraries themselves can be checked.
 torvek_check_without_apt() {
     if command -v cmake >/dev/null && command -v g++ >/dev/null && command -v pkg-config >/dev/null &&
-        pkg-config --exists sdl2 SDL2_image openssl liburiparser; then
+        pkg-config --exists sdl2 SDL2_image openssl liburiparser hiredis; then
         return 0
     fi
     echo "Please install with your system's package manager: ${TORVEK_PACKAGES[*]}" >&2

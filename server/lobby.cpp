@@ -5,11 +5,18 @@
 #include "room_codes.h"
 
 constexpr auto RATE_WINDOW = std::chrono::seconds(1);
-constexpr auto FAILURE_WINDOW = std::chrono::minutes(1);
 // Codes are drawn from 2^40: a clash is all but impossible, but never loops.
 constexpr int CODE_DRAWS = 8;
 
-Lobby::Lobby(Room_Store &store, const Lobby_Settings &settings) : store(store), settings(settings) {}
+Lobby::Lobby(Room_Store &store, const Lobby_Settings &settings) : store(store), settings(settings)
+{
+    store.Set_Listener(this);
+}
+
+Lobby::~Lobby()
+{
+    store.Set_Listener(nullptr);
+}
 
 bool Lobby::Admit(const std::string &address)
 {
@@ -26,7 +33,7 @@ void Lobby::Release(const std::string &address)
     if (found == addresses.end())
         return;
     --found->second.connections;
-    if (found->second.connections <= 0 && found->second.rooms <= 0 && found->second.failures.empty())
+    if (found->second.connections <= 0)
         addresses.erase(found);
 }
 
@@ -44,6 +51,12 @@ void Lobby::Error(Connection &connection, const char *code, const char *text, co
                   const std::string &field)
 {
     connection.peer->Send(Error_Message(code, text, for_type, field));
+}
+
+Lobby::Connection *Lobby::Live(Connection_Id id)
+{
+    const auto found = connections.find(id);
+    return found == connections.end() || found->second.closing ? nullptr : &found->second;
 }
 
 void Lobby::Close_Connection(Connection &connection, int code, const char *reason)
@@ -80,27 +93,49 @@ bool Lobby::Within_Size(Connection &connection, std::string_view text)
 
 void Lobby::Receive(Connection_Id id, std::string_view text, bool binary, Relay_Clock::time_point now)
 {
-    const auto found = connections.find(id);
-    if (found == connections.end() || found->second.closing)
+    Connection *connection = Live(id);
+    if (!connection)
         return;
-    Connection &connection = found->second;
-    if (!Within_Rate(connection, now) || !Within_Size(connection, text))
+    if (!Within_Rate(*connection, now) || !Within_Size(*connection, text))
         return;
     if (binary) {
-        Error(connection, "binary", "messages are JSON text");
+        Error(*connection, "binary", "messages are JSON text");
         return;
     }
     Client_Message message;
     Message_Fault fault;
     if (!Read_Client_Message(text, message, fault)) {
-        Error(connection, fault.code, "the message is not one of this protocol", fault.type, fault.field);
+        Error(*connection, fault.code, "the message is not one of this protocol", fault.type, fault.field);
         return;
     }
-    Handle(id, connection, message, now);
+    if (connection->busy) {
+        connection->queued.push_back(std::move(message));
+        return;
+    }
+    Handle(id, *connection, message);
 }
 
-void Lobby::Handle(Connection_Id id, Connection &connection, const Client_Message &message,
-                   Relay_Clock::time_point now)
+void Lobby::Done(Connection_Id id)
+{
+    const auto found = connections.find(id);
+    if (found == connections.end())
+        return;
+    Connection &connection = found->second;
+    connection.busy = false;
+    if (connection.draining)
+        return;
+    connection.draining = true;
+    while (!connection.busy && !connection.queued.empty() && !connection.closing) {
+        const Client_Message message = std::move(connection.queued.front());
+        connection.queued.pop_front();
+        Handle(id, connection, message);
+    }
+    connection.draining = false;
+    if (connection.closing)
+        connection.queued.clear();
+}
+
+void Lobby::Handle(Connection_Id id, Connection &connection, const Client_Message &message)
 {
     if (message.type == Client_Type::HELLO) {
         Hello(connection, message);
@@ -132,24 +167,31 @@ void Lobby::Handle(Connection_Id id, Connection &connection, const Client_Messag
     default:
         break;
     }
+    // Every message from here on ends with Done, at once or when the store answers.
+    connection.busy = true;
     switch (message.type) {
     case Client_Type::CREATE:
-        Create(id, connection);
+        if (!store.Available()) {
+            Unavailable(connection, "create");
+            Done(id);
+            return;
+        }
+        Create(id, CODE_DRAWS, New_Seat_Token());
         break;
     case Client_Type::JOIN:
-        Join(id, connection, message, now);
+        Join(id, message);
         break;
     case Client_Type::REJOIN:
-        Rejoin(id, connection, message, now);
+        Rejoin(id, message);
         break;
     case Client_Type::WATCH:
-        Watch(id, connection, message, now);
+        Watch(id, message);
         break;
     case Client_Type::MOVE:
-        Play(connection, message);
+        Play(id, connection, message);
         break;
     case Client_Type::SYNC:
-        Send_Sync(connection, rooms.at(connection.room), connection.room);
+        Send_Sync(id, connection.room);
         break;
     case Client_Type::LEAVE:
         Leave(id, connection);
@@ -174,162 +216,341 @@ void Lobby::Hello(Connection &connection, const Client_Message &message)
     connection.peer->Send(Welcome_Message(settings.relay_version));
 }
 
-void Lobby::Create(Connection_Id id, Connection &connection)
+void Lobby::Unavailable(Connection &connection, const std::string &type)
 {
-    Address &address = addresses[connection.address];
-    if (address.rooms >= ROOMS_PER_ADDRESS) {
-        Error(connection, "too-many-rooms", "this address has 16 open rooms", "create");
-        return;
+    Error(connection, "unavailable", "the relay cannot reach its rooms now; try again soon", type);
+    Close_Connection(connection, CLOSE_TRY_AGAIN, "unavailable");
+}
+
+void Lobby::Create(Connection_Id id, int draws_left, const std::string &token)
+{
+    Connection *connection = Live(id);
+    if (!connection)
+        return Done(id);
+    if (draws_left <= 0) {
+        Error(*connection, "too-many-rooms", "no room code is free", "create");
+        return Done(id);
     }
-    const std::string token = New_Seat_Token();
-    std::string code;
-    for (int draw = 0; draw < CODE_DRAWS && code.empty(); ++draw) {
-        code = New_Room_Code();
-        if (rooms.count(code) || !store.Create(code, token))
-            code.clear();
-    }
-    if (code.empty()) {
-        Error(connection, "too-many-rooms", "no room code is free", "create");
-        return;
-    }
+    const std::string code = New_Room_Code();
+    if (rooms.count(code) || loading.count(code))
+        return Create(id, draws_left - 1, token);
+    store.Create(code, Token_Hash(token), connection->address, ROOMS_PER_ADDRESS,
+                 [this, id, draws_left, token, code](Store_Status status) {
+                     Connection *connection = Live(id);
+                     if (status == Store_Status::REFUSED)
+                         return Create(id, draws_left - 1, token);
+                     if (!connection) {
+                         if (status == Store_Status::OK)
+                             store.End(code, "left", SOLIDS, [](Store_Status) {});
+                         return Done(id);
+                     }
+                     if (status == Store_Status::TOO_MANY)
+                         Error(*connection, "too-many-rooms", "this address has 16 open rooms", "create");
+                     else if (status == Store_Status::UNAVAILABLE)
+                         Unavailable(*connection, "create");
+                     else
+                         Created(id, *connection, code, token);
+                     Done(id);
+                 });
+}
+
+void Lobby::Created(Connection_Id id, Connection &connection, const std::string &code, const std::string &token)
+{
     Room &room = rooms[code];
     room.shown_code = Show_Room_Code(code);
-    room.creator = connection.address;
     room.seats[SOLIDS] = id;
-    ++address.rooms;
     connection.room = code;
     connection.seat = SOLIDS;
+    store.Follow(code, [](Store_Status) {});
     connection.peer->Send(Seat_Message("created", room.shown_code, SOLIDS, token));
 }
 
-bool Lobby::Too_Many_Failures(Connection &connection, Relay_Clock::time_point now)
+void Lobby::Too_Many_Failures(Connection &connection)
 {
-    Address &address = addresses[connection.address];
-    while (!address.failures.empty() && now - address.failures.front() >= FAILURE_WINDOW)
-        address.failures.pop_front();
-    if (static_cast<int>(address.failures.size()) <= FAILED_JOINS_PER_MINUTE)
-        return false;
     Error(connection, "too-many-failures", "too many failed joins from this address; wait a minute");
     Close_Connection(connection, CLOSE_POLICY, "too-many-failures");
-    return true;
 }
 
-void Lobby::Fail_Join(Connection &connection, const char *code, const char *text, const std::string &type,
-                      Relay_Clock::time_point now)
+void Lobby::Fail_Join(Connection_Id id, const char *code, const char *text, const std::string &type,
+                      const std::string &room)
 {
-    addresses[connection.address].failures.push_back(now);
-    if (!Too_Many_Failures(connection, now))
-        Error(connection, code, text, type);
+    if (!room.empty())
+        Drop_If_Unused(room);
+    Connection *connection = Live(id);
+    if (!connection)
+        return Done(id);
+    const std::string error_code = code, words = text;
+    store.Count_Failure(connection->address, [this, id, error_code, words, type](Store_Status status, long long count) {
+        if (Connection *connection = Live(id)) {
+            if (status == Store_Status::UNAVAILABLE)
+                Unavailable(*connection, type);
+            else if (count > FAILED_JOINS_PER_MINUTE)
+                Too_Many_Failures(*connection);
+            else
+                Error(*connection, error_code.c_str(), words.c_str(), type);
+        }
+        Done(id);
+    });
 }
 
-Lobby::Room *Lobby::Find_Room(Connection &connection, const Client_Message &message, const char *type,
-                              std::string &code, Relay_Clock::time_point now)
+void Lobby::Find_Room(Connection_Id id, const Client_Message &message, const char *type,
+                      std::function<void(Connection &, Room &, const std::string &)> found)
 {
-    if (Too_Many_Failures(connection, now))
-        return nullptr;
-    const auto found = Read_Room_Code(message.room, code) ? rooms.find(code) : rooms.end();
-    if (found == rooms.end()) {
-        Fail_Join(connection, "no-such-room", "no room has that code", type, now);
-        return nullptr;
+    Connection &connection = connections.at(id);
+    const std::string typed = message.room, for_type = type;
+    store.Failures(connection.address, [this, id, typed, for_type, found](Store_Status status, long long count) {
+        Connection *connection = Live(id);
+        if (!connection)
+            return Done(id);
+        if (status == Store_Status::UNAVAILABLE) {
+            Unavailable(*connection, for_type);
+            return Done(id);
+        }
+        if (count > FAILED_JOINS_PER_MINUTE) {
+            Too_Many_Failures(*connection);
+            return Done(id);
+        }
+        std::string code;
+        if (!Read_Room_Code(typed, code))
+            return Fail_Join(id, "no-such-room", "no room has that code", for_type);
+        Load_Room(code, [this, id, code, for_type, found](Store_Status status, Room *room) {
+            Connection *connection = Live(id);
+            if (!connection) {
+                Drop_If_Unused(code);
+                return Done(id);
+            }
+            if (status == Store_Status::UNAVAILABLE) {
+                Unavailable(*connection, for_type);
+                return Done(id);
+            }
+            if (!room)
+                return Fail_Join(id, "no-such-room", "no room has that code", for_type);
+            found(*connection, *room, code);
+        });
+    });
+}
+
+void Lobby::Load_Room(const std::string &code, Room_Found found)
+{
+    const auto known = rooms.find(code);
+    if (known != rooms.end())
+        return found(Store_Status::OK, &known->second);
+    ++loading[code];
+    const auto loaded = [this, code, found](Store_Status status, const Room_Record &record) {
+        if (--loading[code] <= 0)
+            loading.erase(code);
+        if (status != Store_Status::OK) {
+            Drop_If_Unused(code);
+            return found(status, nullptr);
+        }
+        found(status, &Keep_Room(code, record));
+    };
+    store.Follow(code, [this, code, loaded](Store_Status status) {
+        if (status != Store_Status::OK)
+            return loaded(status, Room_Record{});
+        store.Read(code, loaded);
+    });
+}
+
+Lobby::Room &Lobby::Keep_Room(const std::string &code, const Room_Record &record)
+{
+    const auto known = rooms.find(code);
+    if (known != rooms.end()) {
+        Catch_Up(known->second, record);
+        return known->second;
     }
-    return &found->second;
+    Room &room = rooms[code];
+    room.shown_code = Show_Room_Code(code);
+    for (int side = 0; side < SIDES; ++side) {
+        room.lost[side] = record.lost[side];
+        room.elsewhere[side] = !record.tokens[side].empty() && !record.lost[side];
+    }
+    // The deadline is the store's; this relay's own clock ends it at the latest then.
+    room.waiting = record.lost[SOLIDS] || record.lost[STRIPES];
+    room.deadline = Relay_Clock::now() + std::chrono::seconds(settings.room_wait_seconds);
+    Catch_Up(room, record);
+    return room;
 }
 
-void Lobby::Join(Connection_Id id, Connection &connection, const Client_Message &message,
-                 Relay_Clock::time_point now)
+void Lobby::Catch_Up(Room &room, const Room_Record &record)
 {
-    std::string code;
-    Room *room = Find_Room(connection, message, "join", code, now);
-    if (!room)
+    if (!room.started && record.first != NOT_STARTED) {
+        room.match = Match_Start(record.first);
+        room.started = true;
+        if (!record.tokens[STRIPES].empty() && !room.seats[STRIPES] && !record.lost[STRIPES])
+            room.elsewhere[STRIPES] = true;
+    }
+    if (!room.started)
         return;
+    for (std::size_t number = room.match.moves; number < record.moves.size(); ++number)
+        if (Match_Check(room.match, record.moves[number].move) != MOVE_LEGAL)
+            return;  // not a list any relay accepted: this relay plays no further
+        else
+            Play_Stored(room, static_cast<int>(number), record.moves[number]);
+}
+
+void Lobby::Play_Stored(Room &room, int number, const Stored_Move &stored)
+{
+    Match_Play(room.match, stored.move);
+    room.ids[stored.side].emplace(stored.id, number);
+    Broadcast(room, Moved_Message(number, stored.side, stored.move, stored.id, Match_Hash(room.match)));
+}
+
+void Lobby::Resync(const std::string &code)
+{
+    store.Read(code, [this, code](Store_Status status, const Room_Record &record) {
+        const auto found = rooms.find(code);
+        if (found == rooms.end())
+            return;
+        if (status == Store_Status::REFUSED)
+            End_Room(code, "abandoned", ANY_SIDE);
+        else if (status == Store_Status::OK)
+            Catch_Up(found->second, record);
+    });
+}
+
+void Lobby::Join(Connection_Id id, const Client_Message &message)
+{
+    Find_Room(id, message, "join", [this, id](Connection &, Room &room, const std::string &code) {
+        if (room.seats[STRIPES] || room.lost[STRIPES] || room.elsewhere[STRIPES] || room.started)
+            return Fail_Join(id, "room-full", "both seats of that room are taken", "join", code);
+        Seat_Guest(id, code);
+    });
+}
+
+void Lobby::Seat_Guest(Connection_Id id, const std::string &code)
+{
     const std::string token = New_Seat_Token();
-    if (room->seats[STRIPES] || room->lost[STRIPES] || !store.Take_Seat(code, STRIPES, token)) {
-        Fail_Join(connection, "room-full", "both seats of that room are taken", "join", now);
-        return;
-    }
-    room->seats[STRIPES] = id;
-    connection.room = code;
-    connection.seat = STRIPES;
-    connection.peer->Send(Seat_Message("joined", room->shown_code, STRIPES, token));
-    Start_Room(*room, code);
+    const int first = Draw_Side();
+    store.Seat_Guest(code, Token_Hash(token), first, [this, id, code, token, first](Store_Status status) {
+        Connection *connection = Live(id);
+        const auto found = rooms.find(code);
+        if (status == Store_Status::REFUSED)
+            return Fail_Join(id, "room-full", "both seats of that room are taken", "join", code);
+        if (status == Store_Status::UNAVAILABLE) {
+            if (connection)
+                Unavailable(*connection, "join");
+            return Done(id);
+        }
+        if (found == rooms.end())
+            return Done(id);
+        Room &room = found->second;
+        if (connection) {
+            room.seats[STRIPES] = id;
+            connection->room = code;
+            connection->seat = STRIPES;
+            connection->peer->Send(Seat_Message("joined", room.shown_code, STRIPES, token));
+        }
+        Start_Room(room, first);
+        if (!connection)
+            Seat_Lost(room, code, STRIPES, Relay_Clock::now());
+        Done(id);
+    });
 }
 
-void Lobby::Start_Room(Room &room, const std::string &code)
+void Lobby::Start_Room(Room &room, int first)
 {
-    const int first = Draw_Side();
-    store.Set_First(code, first);
     room.match = Match_Start(first);
     room.started = true;
     Broadcast(room, Start_Message(room.shown_code, first, Match_Hash(room.match)));
 }
 
-void Lobby::Rejoin(Connection_Id id, Connection &connection, const Client_Message &message,
-                   Relay_Clock::time_point now)
+void Lobby::Rejoin(Connection_Id id, const Client_Message &message)
 {
-    std::string code;
-    Room *room = Find_Room(connection, message, "rejoin", code, now);
-    if (!room)
+    const std::string token = message.token;
+    Find_Room(id, message, "rejoin", [this, id, token](Connection &, Room &, const std::string &code) {
+        store.Read(code, [this, id, token, code](Store_Status status, const Room_Record &record) {
+            Connection *connection = Live(id);
+            if (!connection || status == Store_Status::UNAVAILABLE) {
+                if (connection)
+                    Unavailable(*connection, "rejoin");
+                Drop_If_Unused(code);
+                return Done(id);
+            }
+            const auto found = rooms.find(code);
+            int side = NO_SEAT;
+            if (status == Store_Status::OK && found != rooms.end())
+                for (int seat = 0; seat < SIDES; ++seat)
+                    if (Same_Token(Token_Hash(token), record.tokens[seat]))
+                        side = seat;
+            if (side == NO_SEAT)
+                return Fail_Join(id, "bad-token", "that token holds no seat of that room", "rejoin", code);
+            Catch_Up(found->second, record);
+            Take_Back(id, code, side, record);
+            Done(id);
+        });
+    });
+}
+
+void Lobby::Take_Back(Connection_Id id, const std::string &code, int side, const Room_Record &record)
+{
+    const auto found = rooms.find(code);
+    if (found == rooms.end())
         return;
-    Room_Record record;
-    int side = NO_SEAT;
-    if (store.Read(code, record))
-        for (int seat = 0; seat < SIDES; ++seat)
-            if (Same_Token(message.token, record.tokens[seat]))
-                side = seat;
-    if (side == NO_SEAT) {
-        Fail_Join(connection, "bad-token", "that token holds no seat of that room", "rejoin", now);
-        return;
-    }
-    if (const Connection_Id old = room->seats[side]) {
+    Room &room = found->second;
+    Connection &connection = connections.at(id);
+    if (const Connection_Id old = room.seats[side]) {
         Connection &replaced = connections.at(old);
         replaced.room.clear();
         replaced.seat = NO_SEAT;
         Error(replaced, "replaced", "this seat was taken back by a newer connection");
         Close_Connection(replaced, CLOSE_POLICY, "replaced");
     }
-    room->seats[side] = id;
+    room.seats[side] = id;
+    room.elsewhere[side] = false;
     connection.room = code;
     connection.seat = side;
-    const bool was_lost = room->lost[side];
-    room->lost[side] = false;
-    if (!room->lost[SOLIDS] && !room->lost[STRIPES] && room->waiting) {
-        room->waiting = false;
-        store.Keep(code);
-    }
-    connection.peer->Send(Rejoined_Message(room->shown_code, side));
-    Send_Sync(connection, *room, code);
+    const bool was_lost = room.lost[side] || record.lost[side];
+    room.lost[side] = false;
+    if (!room.lost[SOLIDS] && !room.lost[STRIPES])
+        room.waiting = false;
+    store.Seat_Back(code, side, was_lost);
+    connection.peer->Send(Rejoined_Message(room.shown_code, side));
+    connection.peer->Send(Sync_Message(Sync_Of(room, record)));
     if (was_lost)
-        Broadcast(*room, Peer_Back_Message(side), id);
+        Broadcast(room, Peer_Back_Message(side), id);
 }
 
-void Lobby::Watch(Connection_Id id, Connection &connection, const Client_Message &message,
-                  Relay_Clock::time_point now)
+void Lobby::Watch(Connection_Id id, const Client_Message &message)
 {
-    std::string code;
-    Room *room = Find_Room(connection, message, "watch", code, now);
-    if (!room)
-        return;
-    room->watchers.insert(id);
-    connection.room = code;
-    connection.seat = WATCHER;
-    connection.peer->Send(Room_Message("watching", room->shown_code));
-    Send_Sync(connection, *room, code);
+    Find_Room(id, message, "watch", [this, id](Connection &connection, Room &room, const std::string &code) {
+        room.watchers.insert(id);
+        connection.room = code;
+        connection.seat = WATCHER;
+        connection.peer->Send(Room_Message("watching", room.shown_code));
+        Send_Sync(id, code);
+    });
 }
 
-void Lobby::Send_Sync(Connection &connection, const Room &room, const std::string &code)
+Sync_View Lobby::Sync_Of(const Room &room, const Room_Record &record) const
 {
     Sync_View view;
     view.shown_code = room.shown_code;
-    Room_Record record;
-    if (store.Read(code, record)) {
-        view.first = record.first;
-        for (const Stored_Move &stored : record.moves)
-            view.moves.push_back(stored.move);
-    }
+    view.first = record.first;
+    for (const Stored_Move &stored : record.moves)
+        view.moves.push_back(stored.move);
     view.hash = Match_Hash(room.match);
     for (int side = 0; side < SIDES; ++side)
-        view.seats[side] = room.seats[side] ? SEAT_HERE : room.lost[side] ? SEAT_LOST : SEAT_EMPTY;
-    connection.peer->Send(Sync_Message(view));
+        view.seats[side] = room.seats[side] || room.elsewhere[side] ? SEAT_HERE
+                           : room.lost[side]                        ? SEAT_LOST
+                                                                    : SEAT_EMPTY;
+    return view;
+}
+
+void Lobby::Send_Sync(Connection_Id id, const std::string &code)
+{
+    store.Read(code, [this, id, code](Store_Status status, const Room_Record &record) {
+        Connection *connection = Live(id);
+        const auto found = rooms.find(code);
+        if (connection && status == Store_Status::UNAVAILABLE)
+            Unavailable(*connection, "sync");
+        else if (found != rooms.end() && status == Store_Status::OK) {
+            Catch_Up(found->second, record);
+            if (connection && connection->room == code)
+                connection->peer->Send(Sync_Message(Sync_Of(found->second, record)));
+        }
+        Done(id);
+    });
 }
 
 static const char *Refusal_Words(const char *code)
@@ -342,6 +563,7 @@ static const char *Refusal_Words(const char *code)
         {"not-your-side", "a seat moves only its own side"},
         {"not-your-turn", "it is the other side's turn"},
         {"wrong-number", "that is not the number of the next move"},
+        {"unavailable", "the relay cannot reach its rooms now"},
     };
     for (const auto &entry : WORDS)
         if (std::string_view(code) == entry.code)
@@ -349,10 +571,11 @@ static const char *Refusal_Words(const char *code)
     return "";
 }
 
-void Lobby::Play(Connection &connection, const Client_Message &message)
+void Lobby::Play(Connection_Id id, Connection &connection, const Client_Message &message)
 {
     const auto refuse = [&](const char *code, const char *words, int expected) {
         connection.peer->Send(Refused_Message(message.id, code, *words ? words : Refusal_Words(code), expected));
+        Done(id);
     };
     if (connection.room.empty() || connection.seat < 0) {
         refuse("not-seated", "", connection.room.empty() ? 0 : rooms.at(connection.room).match.moves);
@@ -362,58 +585,84 @@ void Lobby::Play(Connection &connection, const Client_Message &message)
     Room &room = rooms.at(code);
     const int side = connection.seat;
     const int expected = room.match.moves;
-    if (!room.started) {
-        refuse("not-started", "", expected);
-        return;
-    }
-    if (message.side != ANY_SIDE && message.side != side) {
-        refuse("not-your-side", "", expected);
-        return;
-    }
+    if (!room.started)
+        return refuse("not-started", "", expected);
+    if (message.side != ANY_SIDE && message.side != side)
+        return refuse("not-your-side", "", expected);
     const auto known = room.ids[side].find(message.id);
     if (known != room.ids[side].end()) {
         connection.peer->Send(Accepted_Message(message.id, known->second, true));
-        return;
+        return Done(id);
     }
-    if (room.match.round.turn != side) {
-        refuse("not-your-turn", "", expected);
-        return;
-    }
-    if (message.number != expected) {
-        refuse("wrong-number", "", expected);
-        return;
-    }
+    if (room.match.round.turn != side)
+        return refuse("not-your-turn", "", expected);
+    if (message.number != expected)
+        return refuse("wrong-number", "", expected);
     const Move_Refusal refusal = Match_Check(room.match, message.move);
-    if (refusal != MOVE_LEGAL) {
-        refuse(Refusal_Name(refusal), Refusal_Text(refusal), expected);
-        return;
+    if (refusal != MOVE_LEGAL)
+        return refuse(Refusal_Name(refusal), Refusal_Text(refusal), expected);
+    store.Append(code, expected, Stored_Move{message.move, side, message.id},
+                 [this, id, code, message, side](Append_Answer answer) { Played(id, code, message, side, answer); });
+}
+
+void Lobby::Played(Connection_Id id, const std::string &code, const Client_Message &message, int side,
+                   Append_Answer answer)
+{
+    Connection *connection = Live(id);
+    const auto found = rooms.find(code);
+    if (answer.result == Append_Result::APPENDED && found != rooms.end()) {
+        Room &room = found->second;
+        // A move of another relay's may have come first: then this one is not the next.
+        if (room.match.moves == answer.number) {
+            if (connection)
+                connection->peer->Send(Accepted_Message(message.id, answer.number, false));
+            Play_Stored(room, answer.number, Stored_Move{message.move, side, message.id});
+        } else {
+            if (connection)
+                connection->peer->Send(Accepted_Message(message.id, answer.number, false));
+            Resync(code);
+        }
+    } else if (connection) {
+        const int expected = found == rooms.end() ? 0 : found->second.match.moves;
+        if (answer.result == Append_Result::AGAIN)
+            connection->peer->Send(Accepted_Message(message.id, answer.number, true));
+        else if (answer.result == Append_Result::UNAVAILABLE)
+            Unavailable(*connection, "move");
+        else
+            connection->peer->Send(Refused_Message(message.id, "wrong-number", Refusal_Words("wrong-number"),
+                                                   answer.result == Append_Result::WRONG_NUMBER ? answer.number
+                                                                                                : expected));
+        if (answer.result == Append_Result::WRONG_NUMBER && found != rooms.end() &&
+            answer.number > found->second.match.moves)
+            Resync(code);
     }
-    if (store.Append(code, expected, Stored_Move{message.move, side, message.id}) != Append_Result::APPENDED) {
-        refuse("wrong-number", "", expected);
-        return;
-    }
-    Match_Play(room.match, message.move);
-    room.ids[side].emplace(message.id, expected);
-    connection.peer->Send(Accepted_Message(message.id, expected, false));
-    Broadcast(room, Moved_Message(expected, side, message.move, message.id, Match_Hash(room.match)));
+    Done(id);
 }
 
 void Lobby::Leave(Connection_Id id, Connection &connection)
 {
     const std::string code = connection.room;
     Room &room = rooms.at(code);
-    connection.peer->Send(Room_Message("left", room.shown_code));
+    const std::string shown = room.shown_code;
     if (connection.seat == WATCHER) {
+        connection.peer->Send(Room_Message("left", shown));
         room.watchers.erase(id);
         connection.room.clear();
         connection.seat = NO_SEAT;
-        return;
+        Drop_If_Unused(code);
+        return Done(id);
     }
     const int side = connection.seat;
     room.seats[side] = 0;
     connection.room.clear();
     connection.seat = NO_SEAT;
-    End_Room(code, "left", side);
+    // Answered once the room is gone from the store, so that its count is too.
+    store.End(code, "left", side, [this, id, code, side, shown](Store_Status) {
+        if (Connection *leaver = Live(id))
+            leaver->peer->Send(Room_Message("left", shown));
+        End_Here(code, "left", side);
+        Done(id);
+    });
 }
 
 void Lobby::Broadcast(const Room &room, const std::string &text, Connection_Id except)
@@ -426,13 +675,15 @@ void Lobby::Broadcast(const Room &room, const std::string &text, Connection_Id e
             connections.at(watcher).peer->Send(text);
 }
 
-void Lobby::End_Room(const std::string &code, const char *reason, int side)
+// Tells this relay's connections (unless `reason` is null); the store tells the other relays.
+void Lobby::End_Here(const std::string &code, const char *reason, int side)
 {
     const auto found = rooms.find(code);
     if (found == rooms.end())
         return;
     Room &room = found->second;
-    Broadcast(room, Ended_Message(room.shown_code, reason, side));
+    if (reason)
+        Broadcast(room, Ended_Message(room.shown_code, reason, side));
     for (Connection_Id seat : room.seats)
         if (seat) {
             connections.at(seat).room.clear();
@@ -442,11 +693,28 @@ void Lobby::End_Room(const std::string &code, const char *reason, int side)
         connections.at(watcher).room.clear();
         connections.at(watcher).seat = NO_SEAT;
     }
-    const auto creator = addresses.find(room.creator);
-    if (creator != addresses.end())
-        --creator->second.rooms;
-    store.Remove(code);
     rooms.erase(found);
+    store.Unfollow(code);
+}
+
+void Lobby::End_Room(const std::string &code, const char *reason, int side)
+{
+    if (!rooms.count(code))
+        return;
+    End_Here(code, reason, side);
+    store.End(code, reason, side, [](Store_Status) {});
+}
+
+void Lobby::Drop_If_Unused(const std::string &code)
+{
+    const auto found = rooms.find(code);
+    if (found == rooms.end() || loading.count(code))
+        return;
+    const Room &room = found->second;
+    if (room.seats[SOLIDS] || room.seats[STRIPES] || !room.watchers.empty() || room.waiting)
+        return;
+    rooms.erase(found);
+    store.Unfollow(code);
 }
 
 void Lobby::Seat_Lost(Room &room, const std::string &code, int side, Relay_Clock::time_point now)
@@ -456,8 +724,8 @@ void Lobby::Seat_Lost(Room &room, const std::string &code, int side, Relay_Clock
     if (!room.waiting) {
         room.waiting = true;
         room.deadline = now + std::chrono::seconds(settings.room_wait_seconds);
-        store.Expire(code, room.deadline);
     }
+    store.Seat_Lost(code, side, std::chrono::seconds(settings.room_wait_seconds));
     Broadcast(room, Peer_Lost_Message(side, settings.room_wait_seconds));
 }
 
@@ -467,33 +735,31 @@ void Lobby::Close(Connection_Id id, Relay_Clock::time_point now)
     if (found == connections.end())
         return;
     Connection &connection = found->second;
-    if (!connection.room.empty()) {
-        Room &room = rooms.at(connection.room);
+    const std::string code = connection.room;
+    if (!code.empty()) {
+        Room &room = rooms.at(code);
         if (connection.seat == WATCHER)
             room.watchers.erase(id);
         else if (connection.seat >= 0 && room.seats[connection.seat] == id)
-            Seat_Lost(room, connection.room, connection.seat, now);
+            Seat_Lost(room, code, connection.seat, now);
     }
     connections.erase(found);
+    if (!code.empty())
+        Drop_If_Unused(code);
 }
 
-// Addresses with nothing open and no failure within the window are forgotten.
-void Lobby::Forget_Addresses(Relay_Clock::time_point now)
+void Lobby::Forget_Addresses()
 {
-    for (auto entry = addresses.begin(); entry != addresses.end();) {
-        Address &address = entry->second;
-        while (!address.failures.empty() && now - address.failures.front() >= FAILURE_WINDOW)
-            address.failures.pop_front();
-        if (address.connections <= 0 && address.rooms <= 0 && address.failures.empty())
+    for (auto entry = addresses.begin(); entry != addresses.end();)
+        if (entry->second.connections <= 0)
             entry = addresses.erase(entry);
         else
             ++entry;
-    }
 }
 
 void Lobby::Tick(Relay_Clock::time_point now)
 {
-    Forget_Addresses(now);
+    Forget_Addresses();
     std::vector<std::pair<std::string, int>> over;
     for (const auto &[code, room] : rooms)
         if (room.waiting && room.deadline <= now)
@@ -508,5 +774,95 @@ void Lobby::Shutdown()
     for (const auto &entry : rooms)
         codes.push_back(entry.first);
     for (const std::string &code : codes)
-        End_Room(code, "shutdown", ANY_SIDE);
+        if (store.Shared())
+            End_Here(code, nullptr, ANY_SIDE);
+        else
+            End_Room(code, "shutdown", ANY_SIDE);
+}
+
+// ---------------------------------------------------------------- other relays, and the store itself
+
+void Lobby::Room_Changed(const std::string &code, const Room_Event &event)
+{
+    const auto found = rooms.find(code);
+    if (found == rooms.end())
+        return;
+    Room &room = found->second;
+    switch (event.kind) {
+    case Room_Event::MOVED:
+        if (event.number == room.match.moves && room.started &&
+            Match_Check(room.match, event.move.move) == MOVE_LEGAL)
+            Play_Stored(room, event.number, event.move);
+        else if (event.number >= room.match.moves)
+            Resync(code);
+        break;
+    case Room_Event::STARTED:
+        if (!room.started) {
+            room.elsewhere[STRIPES] = true;
+            Start_Room(room, event.number);
+        }
+        break;
+    case Room_Event::LOST:
+        Seat_Lost_Elsewhere(room, code, event.side, event.number);
+        break;
+    case Room_Event::BACK:
+        Back_Elsewhere(room, code, event.side, event.was_lost);
+        break;
+    case Room_Event::ENDED:
+        End_Here(code, event.reason.c_str(), event.side);
+        break;
+    }
+}
+
+void Lobby::Seat_Lost_Elsewhere(Room &room, const std::string &code, int side, int wait_seconds)
+{
+    // Found lost while this relay still holds it (its heartbeat came late): it is here.
+    if (room.seats[side])
+        return store.Seat_Back(code, side, false);
+    if (room.lost[side])
+        return;
+    room.elsewhere[side] = false;
+    room.lost[side] = true;
+    if (!room.waiting) {
+        room.waiting = true;
+        room.deadline = Relay_Clock::now() + std::chrono::seconds(wait_seconds);
+    }
+    Broadcast(room, Peer_Lost_Message(side, wait_seconds));
+}
+
+void Lobby::Back_Elsewhere(Room &room, const std::string &code, int side, bool was_lost)
+{
+    if (const Connection_Id old = room.seats[side]) {
+        Connection &replaced = connections.at(old);
+        replaced.room.clear();
+        replaced.seat = NO_SEAT;
+        room.seats[side] = 0;
+        Error(replaced, "replaced", "this seat was taken back by a newer connection");
+        Close_Connection(replaced, CLOSE_POLICY, "replaced");
+    }
+    room.elsewhere[side] = true;
+    const bool lost_here = room.lost[side];
+    room.lost[side] = false;
+    if (!room.lost[SOLIDS] && !room.lost[STRIPES])
+        room.waiting = false;
+    if (was_lost || lost_here)
+        Broadcast(room, Peer_Back_Message(side));
+    Drop_If_Unused(code);
+}
+
+// Without the store nothing this relay holds can go on: its clients are told
+// and closed, and come back (to it or to another relay) once it is back.
+void Lobby::Store_Changed(bool available)
+{
+    if (available)
+        return;
+    for (auto &[id, connection] : connections) {
+        connection.room.clear();
+        connection.seat = NO_SEAT;
+        if (connection.greeted && !connection.closing)
+            Unavailable(connection, "");
+    }
+    for (const auto &entry : rooms)
+        store.Unfollow(entry.first);
+    rooms.clear();
 }

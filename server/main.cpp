@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "redis_store.h"
 #include "relay.h"
 
 constexpr int EXIT_USAGE = 2;
@@ -24,7 +25,21 @@ int main(int argc, char **argv)
         std::printf("torvek-relay %s\n", TORVEK_VERSION);
         return 0;
     }
-    Relay_Server relay(options);
+    Store_Maker make_store;
+    Redis_Address redis;
+    if (!options.redis.empty()) {
+        if (!Read_Redis_Address(options.redis, redis)) {
+            std::fprintf(stderr, "torvek-relay: --redis takes IP:PORT, redis://IP[:PORT] or unix:PATH, not %s\n",
+                         options.redis.c_str());
+            return EXIT_USAGE;
+        }
+        make_store = [&redis, &options](boost::asio::io_context &io) {
+            auto store = std::make_unique<Redis_Store>(io, redis, std::chrono::seconds(options.room_wait_seconds));
+            store->Start();
+            return store;
+        };
+    }
+    Relay_Server relay(options, make_store);
     if (!relay.Start(error)) {
         std::fprintf(stderr, "torvek-relay: %s\n", error.c_str());
         return EXIT_USAGE;

@@ -15,6 +15,10 @@ const char RELAY_USAGE[] =
     "  --tls-key FILE       and this private key (both PEM; both or neither)\n"
     "  --room-wait S        how long a room waits for a lost player (default 600)\n"
     "  --origin ORIGIN      also accept browsers from ORIGIN (may be repeated)\n"
+    "  --proxy ADDR         a proxy in front: its X-Forwarded-For names the\n"
+    "                       client's address (may be repeated)\n"
+    "  --redis ADDRESS      keep the rooms in Redis, shared with other relays:\n"
+    "                       HOST:PORT, redis://[:PASSWORD@]HOST[:PORT] or unix:PATH\n"
     "  -h, --help           show this help and exit\n"
     "  --version            show the version and exit\n"
     "\n"
@@ -70,7 +74,8 @@ static bool Read_Option(int argc, const char *const *argv, int &i, Relay_Options
     }
     std::string value;
     if (name != "--listen" && name != "--page" && name != "--tls-cert" && name != "--tls-key" &&
-        name != "--room-wait" && name != "--origin") {
+        name != "--room-wait" && name != "--origin" && name != "--redis" &&
+        name != "--proxy") {
         error = "unknown option " + name;
         return false;
     }
@@ -96,6 +101,10 @@ static bool Read_Option(int argc, const char *const *argv, int &i, Relay_Options
         options.tls_key = value;
     if (name == "--origin")
         options.origins.push_back(value);
+    if (name == "--proxy")
+        options.proxies.push_back(value);
+    if (name == "--redis")
+        options.redis = value;
     return true;
 }
 

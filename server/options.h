@@ -16,6 +16,8 @@ struct Relay_Options {
     std::string tls_cert, tls_key;
     int room_wait_seconds = DEFAULT_ROOM_WAIT_SECONDS;
     std::vector<std::string> origins;  // besides the relay's own page
+    std::vector<std::string> proxies;  // addresses whose X-Forwarded-For is believed
+    std::string redis;  // where the rooms are kept; empty: in the relay's memory
     bool help = false;
     bool version = false;
 };

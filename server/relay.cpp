@@ -10,7 +10,10 @@ constexpr auto TICK_TIME = std::chrono::milliseconds(250);
 // Connections that have not answered the close by then are closed at once.
 constexpr auto STOP_GRACE = std::chrono::seconds(3);
 
-Relay_Server::Relay_Server(const Relay_Options &options) : core(std::make_unique<Relay_Core>(options)) {}
+Relay_Server::Relay_Server(const Relay_Options &options, const Store_Maker &make_store)
+    : core(std::make_unique<Relay_Core>(options, make_store))
+{
+}
 
 // Handlers still queued hold sessions that reach into the core: with every
 // socket and timer closed they all finish, and none is left for the
@@ -26,6 +29,7 @@ Relay_Server::~Relay_Server()
     core->stop_deadline.cancel();
     if (core->signals)
         core->signals->cancel(ignored);
+    core->store->Stop();
     Kill_Sessions(*core);
     core->io.restart();
     for (int round = 0; round < DRAIN_ROUNDS && core->io.poll() > 0; ++round)
@@ -156,6 +160,7 @@ static void Begin_Stop(Relay_Core &core)
     if (core.signals)
         core.signals->cancel(ignored);
     core.lobby.Shutdown();
+    core.store->Stop();
     Shut_Sessions(core);
     if (core.sessions.empty())
         return;

@@ -6,16 +6,24 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "options.h"
+#include "room_store.h"
+
+namespace boost::asio {
+class io_context;
+}
 
 struct Relay_Core;
+// Makes the rooms' store on the relay's event loop; none: the relay's own memory.
+using Store_Maker = std::function<std::unique_ptr<Room_Store>(boost::asio::io_context &)>;
 
 class Relay_Server {
 public:
-    explicit Relay_Server(const Relay_Options &options);
+    explicit Relay_Server(const Relay_Options &options, const Store_Maker &make_store = {});
     ~Relay_Server();
     Relay_Server(const Relay_Server &) = delete;
     Relay_Server &operator=(const Relay_Server &) = delete;

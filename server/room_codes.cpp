@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include <openssl/crypto.h>
+#include <openssl/evp.h>
 
 #include "rules.h"
 
@@ -89,6 +90,21 @@ std::string New_Seat_Token()
 bool Same_Token(const std::string &a, const std::string &b)
 {
     return a.size() == b.size() && !a.empty() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
+}
+
+std::string Token_Hash(const std::string &token)
+{
+    static const char HEX[] = "0123456789abcdef";
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!EVP_Digest(token.data(), token.size(), digest, &length, EVP_sha256(), nullptr))
+        std::abort();
+    std::string text;
+    for (unsigned int at = 0; at < length; ++at) {
+        text += HEX[digest[at] >> 4];
+        text += HEX[digest[at] & 0xf];
+    }
+    return text;
 }
 
 int Draw_Side()

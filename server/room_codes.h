@@ -29,5 +29,9 @@ std::string New_Seat_Token();
 // Compares in a time that does not depend on where the two first differ.
 bool Same_Token(const std::string &a, const std::string &b);
 
+// What the rooms keep of a token: its SHA-256 in hexadecimal, so that a
+// copy of the store gives nobody a seat.
+std::string Token_Hash(const std::string &token);
+
 // SOLIDS or STRIPES, each half the time.
 int Draw_Side();

@@ -1,5 +1,6 @@
 #include "sessions.h"
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 
@@ -37,8 +38,9 @@ constexpr std::size_t SEND_QUEUE_MESSAGES = 256;
 constexpr std::size_t SEND_QUEUE_BYTES = 1024 * 1024;
 constexpr const char *SERVER_NAME = "torvek-relay";
 
-Relay_Core::Relay_Core(const Relay_Options &options)
-    : options(options), lobby(store, Lobby_Settings{options.room_wait_seconds, TORVEK_VERSION}), acceptor(io),
+Relay_Core::Relay_Core(const Relay_Options &options, const Store_Maker &make_store)
+    : options(options), store(make_store ? make_store(io) : std::make_unique<Memory_Store>()),
+      lobby(*store, Lobby_Settings{options.room_wait_seconds, TORVEK_VERSION}), acceptor(io),
       tick(io), stop_deadline(io)
 {
 }
@@ -47,12 +49,14 @@ Relay_Core::Relay_Core(const Relay_Options &options)
 // has it ends; moves from the HTTP session to the WebSocket's.
 class Address_Hold {
 public:
-    Address_Hold(Relay_Core &core, std::string address, bool admitted)
-        : core(&core), address(std::move(address)), admitted(admitted)
+    // `proxied`: the connection is a proxy's, whose client's address comes
+    // with its request; nothing is counted until then.
+    Address_Hold(Relay_Core &core, std::string address, bool admitted, bool proxied = false)
+        : core(&core), address(std::move(address)), admitted(admitted), proxied(proxied)
     {
     }
     Address_Hold(Address_Hold &&other) noexcept
-        : core(other.core), address(std::move(other.address)), admitted(other.admitted)
+        : core(other.core), address(std::move(other.address)), admitted(other.admitted), proxied(other.proxied)
     {
         other.admitted = false;
     }
@@ -64,11 +68,27 @@ public:
     }
     const std::string &Address() const { return address; }
     bool Admitted() const { return admitted; }
+    // The client's address as the proxy forwarded it (the last of
+    // X-Forwarded-For, the one the proxy itself added), counted from now on.
+    void Forwarded(const std::string &header)
+    {
+        if (!proxied)
+            return;
+        proxied = false;
+        const std::size_t comma = header.rfind(',');
+        std::string client = header.substr(comma == std::string::npos ? 0 : comma + 1);
+        client.erase(0, client.find_first_not_of(' '));
+        client.erase(client.find_last_not_of(' ') + 1);
+        if (!client.empty())
+            address = client;
+        admitted = core->lobby.Admit(address);
+    }
 
 private:
     Relay_Core *core;
     std::string address;
     bool admitted;
+    bool proxied;
 };
 
 // Registers a session with the core for as long as it lives.
@@ -313,6 +333,7 @@ private:
         if (error)
             return;
         Request request = parser->release();
+        hold.Forwarded(std::string(View(request["X-Forwarded-For"])));
         if (!hold.Admitted()) {
             Answer(request, http::status::too_many_requests, "too many connections from this address\n", false);
             return;
@@ -429,7 +450,9 @@ void Start_Session(Relay_Core &core, tcp::socket socket)
     // acknowledgement of the one before (Nagle's algorithm).
     socket.set_option(tcp::no_delay(true), error);
     const std::string address = remote.address().to_string();
-    Address_Hold hold(core, address, core.lobby.Admit(address));
+    const auto &proxies = core.options.proxies;
+    const bool proxied = std::find(proxies.begin(), proxies.end(), address) != proxies.end();
+    Address_Hold hold(core, address, !proxied && core.lobby.Admit(address), proxied);
     if (core.tls)
         std::make_shared<Http_Session<Tls_Stream>>(core, Tls_Stream(std::move(socket), *core.tls), std::move(hold))
             ->Begin();

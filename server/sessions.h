@@ -5,6 +5,7 @@
 // Kill_Sessions when it stops.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -17,6 +18,7 @@
 
 #include "lobby.h"
 #include "memory_store.h"
+#include "relay.h"
 #include "options.h"
 
 // A session as the core sees it, to stop it.
@@ -30,11 +32,11 @@ public:
 };
 
 struct Relay_Core {
-    explicit Relay_Core(const Relay_Options &options);
+    Relay_Core(const Relay_Options &options, const Store_Maker &make_store);
 
     Relay_Options options;
     boost::asio::io_context io;
-    Memory_Store store;
+    std::unique_ptr<Room_Store> store;
     Lobby lobby;
     std::optional<boost::asio::ssl::context> tls;
     boost::asio::ip::tcp::acceptor acceptor;

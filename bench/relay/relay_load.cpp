@@ -7,9 +7,12 @@
 // a move sent to the other player's receipt of it (median, p99, max), and,
 // given the relay's process id, its CPU share while the moves ran and its
 // memory per connection held. Every hash the relay sends is checked against
-// the rules' own.
+// the rules' own. With --guest-port every room's guest connects to another
+// relay than its host (relays sharing their rooms in Redis), and each
+// process named with --relay-pid (the relays) or --redis-pid is measured.
 //
-//   relay_load --port P [--rooms N] [--seconds S] [--rate MOVES] [--relay-pid PID]
+//   relay_load --port P [--guest-port Q] [--rooms N] [--seconds S] [--rate MOVES]
+//              [--relay-pid PID]... [--redis-pid PID]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -48,10 +51,12 @@ constexpr uint32_t FIRST_SOURCE = (127u << 24) | (1u << 16);  // 127.1.0.0
 
 struct Options {
     unsigned short port = 7357;
+    unsigned short guest_port = 0;  // none: the host's relay
     int rooms = 1000;
     double seconds = 10;
     double rate = 10000;
-    int relay_pid = 0;
+    std::vector<int> relay_pids;
+    int redis_pid = 0;
 };
 
 struct Totals {
@@ -112,6 +117,7 @@ public:
     Clock::time_point sent_at{};
     Clock::time_point last_sent{};
     std::function<void()> on_connected;
+    unsigned short guest_port = 0;
 };
 
 void Client::Connect(const tcp::endpoint &source, const tcp::endpoint &relay)
@@ -221,7 +227,10 @@ void Client::Received(const Json &message)
         Send(Json{{"type", "join"}, {"room", room.code}}.dump());
     } else if (type == "created") {
         room.code = message["room"];
-        room.clients[STRIPES]->Connect(room.Source(), beast::get_lowest_layer(ws).socket().remote_endpoint());
+        tcp::endpoint guest_relay = beast::get_lowest_layer(ws).socket().remote_endpoint();
+        if (room.guest_port)
+            guest_relay.port(room.guest_port);
+        room.clients[STRIPES]->Connect(room.Source(), guest_relay);
     } else if (type == "start") {
         match = Match_Start(Side_From_Name(message["first"].get<std::string>()));
         if (side == SOLIDS)
@@ -293,8 +302,12 @@ static bool Read_Options(int argc, char **argv, Options &options)
             options.seconds = std::atof(value);
         else if (name == "--rate")
             options.rate = std::atof(value);
+        else if (name == "--guest-port")
+            options.guest_port = static_cast<unsigned short>(std::atoi(value));
         else if (name == "--relay-pid")
-            options.relay_pid = std::atoi(value);
+            options.relay_pids.push_back(std::atoi(value));
+        else if (name == "--redis-pid")
+            options.redis_pid = std::atoi(value);
         else
             return false;
     }
@@ -315,7 +328,8 @@ int main(int argc, char **argv)
 {
     Options options;
     if (!Read_Options(argc, argv, options)) {
-        std::fprintf(stderr, "usage: relay_load --port P [--rooms N] [--seconds S] [--rate MOVES] [--relay-pid PID]\n"
+        std::fprintf(stderr, "usage: relay_load --port P [--guest-port Q] [--rooms N] [--seconds S] [--rate MOVES]\n"
+                             "                  [--relay-pid PID]... [--redis-pid PID]\n"
                              "(at most %.0f moves a second a room)\n",
                      ROOM_MOVES_PER_SECOND_MAX);
         return 2;
@@ -326,13 +340,21 @@ int main(int argc, char **argv)
     const auto interval = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(options.rooms / options.rate));
     const tcp::endpoint relay(asio::ip::make_address("127.0.0.1"), options.port);
-    const Process_Sample idle = Sample(options.relay_pid);
+    const auto sample_all = [&options] {
+        std::vector<Process_Sample> samples;
+        for (int pid : options.relay_pids)
+            samples.push_back(Sample(pid));
+        samples.push_back(Sample(options.redis_pid));
+        return samples;
+    };
+    const std::vector<Process_Sample> idle = sample_all();
 
     std::vector<std::unique_ptr<Room>> rooms;
     int next_room = 0, in_flight = 0;
     std::function<void()> connect_more = [&] {
         while (in_flight < CONNECTS_IN_FLIGHT && next_room < options.rooms) {
             auto room = std::make_unique<Room>(io, totals, next_room++, interval);
+            room->guest_port = options.guest_port;
             // Each room's two connects count once they are both done.
             room->on_connected = [&in_flight, &connect_more] {
                 --in_flight;
@@ -347,7 +369,7 @@ int main(int argc, char **argv)
     connect_more();
     Run_Until(io, SET_UP_TIME, [&] { return totals.started_rooms + totals.failed >= options.rooms; });
     const double set_up = std::chrono::duration<double>(Clock::now() - set_up_began).count();
-    const Process_Sample held = Sample(options.relay_pid);
+    const std::vector<Process_Sample> held = sample_all();
     const int connections = totals.connected;
 
     totals.measuring = true;
@@ -360,7 +382,7 @@ int main(int argc, char **argv)
     Run_Until(io, std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds)),
               [] { return false; });
     const double elapsed = std::chrono::duration<double>(Clock::now() - began).count();
-    const Process_Sample busy = Sample(options.relay_pid);
+    const std::vector<Process_Sample> busy = sample_all();
     totals.measuring = false;
 
     std::printf("rooms %d started %d, connections held %d, failed %d, set-up %.1f s\n", options.rooms,
@@ -372,13 +394,21 @@ int main(int argc, char **argv)
     const double longest = trips.empty() ? 0 : *std::max_element(trips.begin(), trips.end());
     std::printf("round trip to the other player: median %.2f ms, p99 %.2f ms, max %.2f ms\n", median, p99, longest);
     std::printf("refused or errors %ld, hash mismatches %ld\n", totals.refused, totals.mismatches);
-    if (options.relay_pid > 0) {
-        const double relay_cpu = busy.cpu_seconds - held.cpu_seconds;
-        // What a move costs the relay whatever else the machine runs.
-        std::printf("relay CPU %.0f%% of one core while moving, %.0f us a move\n", 100.0 * relay_cpu / elapsed,
-                    totals.moves ? 1e6 * relay_cpu / static_cast<double>(totals.moves) : 0.0);
-        std::printf("relay memory %ld KiB idle, %ld KiB with %d connections: %.1f KiB a connection\n", idle.rss_kib,
-                    held.rss_kib, connections, connections ? double(held.rss_kib - idle.rss_kib) / connections : 0.0);
+    // What a move costs each process whatever else the machine runs.
+    long relays_rss = 0;
+    for (std::size_t at = 0; at < busy.size(); ++at) {
+        const bool redis = at + 1 == busy.size();
+        if (redis && options.redis_pid <= 0)
+            continue;
+        const double cpu = busy[at].cpu_seconds - held[at].cpu_seconds;
+        std::printf("%s CPU %.0f%% of one core while moving, %.0f us a move\n",
+                    redis ? "redis" : ("relay " + std::to_string(at + 1)).c_str(), 100.0 * cpu / elapsed,
+                    totals.moves ? 1e6 * cpu / static_cast<double>(totals.moves) : 0.0);
+        if (!redis)
+            relays_rss += held[at].rss_kib - idle[at].rss_kib;
     }
+    if (!options.relay_pids.empty())
+        std::printf("relay memory %ld KiB with %d connections: %.1f KiB a connection\n", relays_rss, connections,
+                    connections ? double(relays_rss) / connections : 0.0);
     return totals.mismatches == 0 && totals.failed == 0 && totals.started_rooms == options.rooms ? 0 : 1;
 }

@@ -3,12 +3,20 @@
 // each a process of its own playing its side by keys; and the same over a
 // bad link (a proxy of the tests' own between a player and the relay), a
 // player killed and started again, a room left empty, the relay stopped,
-// and a relay with TLS.
+// and a relay with TLS; and rooms kept in Redis by two relays behind
+// HAProxy, with a relay killed and Redis restarted mid-round.
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -16,6 +24,7 @@
 #include <vector>
 
 #include "child.h"
+#include "moves.h"
 #include "fault_proxy.h"
 #include "record.h"
 #include "test_files.h"
@@ -324,6 +333,335 @@ TEST(OnlineFaults, ASecureRelayIsPlayedThroughItsAuthorityAndRefusedWithoutIt)
     const Final joined = Read_Final(guest.Line_Starting("final ", MATCH_SECONDS));
     ASSERT_EQ(hosted.solids + hosted.stripes, 1) << "the round was not won\n" << host.Log() << guest.Log();
     Expect_Same_Ending(hosted, joined);
+}
+
+// ---------------------------------------------------------------- rooms in Redis, relays behind a proxy
+
+// Redis and HAProxy as Debian has them, with the configuration files that
+// docs/deploy.md gives (dist/relay), on ports of 127.0.0.1.
+std::string Program_Path(const std::string &name)
+{
+    for (const std::string dir : {"/usr/bin/", "/usr/sbin/", "/usr/local/bin/", "/usr/local/sbin/"})
+        if (access((dir + name).c_str(), X_OK) == 0)
+            return dir + name;
+    return "";
+}
+
+// A port of 127.0.0.1 that is free now, for the programs that cannot pick their own.
+int Free_Port()
+{
+    const int socket_fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (bind(socket_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+        getsockname(socket_fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    close(socket_fd);
+    return port;
+}
+
+bool Accepts(int port, double seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        const int socket_fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        const bool open = connect(socket_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+        close(socket_fd);
+        if (open)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+// Redis with the append-only file in a folder of the test's own.
+struct Redis {
+    std::string dir = torvek_test::ScratchDir() + "/redis";
+    int port = Free_Port();
+    std::unique_ptr<Child> program;
+
+    bool Start()
+    {
+        std::system(("mkdir -p '" + dir + "'").c_str());
+        program = std::make_unique<Child>(std::vector<std::string>{
+            Program_Path("redis-server"), std::string(TORVEK_RELAY_CONFIG) + "/redis.conf", "--port",
+            std::to_string(port), "--dir", dir, "--logfile", dir + "/redis.log", "--pidfile", dir + "/redis.pid"});
+        return Accepts(port, START_SECONDS);
+    }
+};
+
+// The moves Redis stored for a room, as its scripts publish each one in the
+// step that stores it, heard on the room's channel (redis-cli SUBSCRIBE):
+// the room's keys are gone once a player leaves at the end, its events are
+// not. Replayed by the rules: how many were stored, how many of them were
+// legal in turn, and the hash of the position after them.
+struct Stored_Match {
+    long moves = 0, legal = 0, numbers_again = 0;
+    std::string hash;
+};
+
+class Room_Channel {
+public:
+    Room_Channel(const Redis &redis, const std::string &room) : redis(redis), channel(Channel_Of(room)) { Listen(); }
+    // A new subscriber, after a restart of Redis.
+    void Listen()
+    {
+        listeners.push_back(std::make_unique<Child>(std::vector<std::string>{
+            Program_Path("redis-cli"), "-p", std::to_string(redis.port), "SUBSCRIBE", channel}));
+        // Subscribed once redis-cli has printed the confirmation's three lines.
+        for (int line = 0; line < 3; ++line)
+            listeners.back()->Next_Line(START_SECONDS);
+    }
+    // The moves heard so far.
+    long Heard(double seconds = 0.2)
+    {
+        for (auto &listener : listeners)
+            for (std::string line = listener->Next_Line(seconds); !line.empty(); line = listener->Next_Line(0.2))
+                Take(line);
+        return static_cast<long>(moves.size());
+    }
+    Stored_Match Stored(int first)
+    {
+        Heard(1);
+        Stored_Match stored;
+        Match_State match = Match_Start(first);
+        bool legal = true;
+        for (const auto &[number, entry] : moves) {
+            std::istringstream words(entry);
+            int side = -1, kind = -1;
+            Move move{};
+            words >> side >> kind >> move.from >> move.to;
+            move.kind = static_cast<Move_Kind>(kind);
+            legal = legal && number == stored.moves && side == match.round.turn && Match_Play(match, move) == MOVE_LEGAL;
+            ++stored.moves;
+            stored.legal += legal;
+        }
+        stored.numbers_again = numbers_again;
+        char hash[17];
+        std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(Match_Hash(match)));
+        stored.hash = hash;
+        return stored;
+    }
+
+private:
+    static std::string Channel_Of(const std::string &room) { return "torvek:{" + room.substr(0, 4) + room.substr(5) + "}"; }
+    // "M ORIGIN NUMBER SIDE KIND FROM TO ID"
+    void Take(const std::string &line)
+    {
+        if (line.rfind("M ", 0) != 0)
+            return;
+        std::istringstream words(line.substr(2));
+        std::string origin;
+        long number = -1;
+        words >> origin >> number;
+        std::string rest;
+        std::getline(words, rest);
+        numbers_again += moves.count(number);
+        moves[number] = rest;
+    }
+
+    const Redis &redis;
+    std::string channel;
+    std::vector<std::unique_ptr<Child>> listeners;
+    std::map<long, std::string> moves;
+    long numbers_again = 0;
+};
+
+// Redis, two relays keeping their rooms there and HAProxy in front of them,
+// terminating TLS with a certificate of the test's own authority.
+struct Shared_Rooms {
+    Redis redis;
+    std::unique_ptr<Relay> relays[2];
+    std::unique_ptr<Child> proxy;
+    std::string url, authority;
+    std::string failure;  // what did not start
+
+    bool Start()
+    {
+        const std::string dir = torvek_test::ScratchDir();
+        failure = "the certificates";
+        if (!Make_Certificates(dir) ||
+            std::system(("cat '" + dir + "/relay.pem' '" + dir + "/relay.key' > '" + dir + "/proxy.pem'").c_str()) != 0)
+            return false;
+        authority = dir + "/ca.pem";
+        failure = "redis-server (" + redis.dir + "/redis.log)";
+        if (!redis.Start())
+            return false;
+        failure = "a relay";
+        for (auto &relay : relays) {
+            relay = std::make_unique<Relay>(
+                std::vector<std::string>{"--redis", "127.0.0.1:" + std::to_string(redis.port), "--proxy", "127.0.0.1"});
+            if (relay->port == 0)
+                return false;
+        }
+        failure = "haproxy";
+        const int port = Free_Port();
+        setenv("TORVEK_PROXY_LISTEN", ("127.0.0.1:" + std::to_string(port)).c_str(), 1);
+        setenv("TORVEK_PROXY_CERT", (dir + "/proxy.pem").c_str(), 1);
+        setenv("TORVEK_RELAY_1", ("127.0.0.1:" + std::to_string(relays[0]->port)).c_str(), 1);
+        setenv("TORVEK_RELAY_2", ("127.0.0.1:" + std::to_string(relays[1]->port)).c_str(), 1);
+        proxy = std::make_unique<Child>(std::vector<std::string>{
+            Program_Path("haproxy"), "-db", "-f", std::string(TORVEK_RELAY_CONFIG) + "/haproxy.cfg"});
+        url = "wss://127.0.0.1:" + std::to_string(port) + "/";
+        return Accepts(port, START_SECONDS);
+    }
+    // The relay (0 or 1) the proxy passed its next WebSocket to; -1 if none within the time.
+    int Next_Relay()
+    {
+        const std::string line = proxy->Line_Starting("torvek-proxy: ", START_SECONDS);
+        return line.find(" to relay1 ") != std::string::npos   ? 0
+               : line.find(" to relay2 ") != std::string::npos ? 1
+                                                                 : -1;
+    }
+    std::vector<std::string> Through_Proxy(const std::string &option, const std::string &room = "")
+    {
+        return {option, room.empty() ? url : room + "@" + url, "--ca", authority};
+    }
+};
+
+#define SKIP_WITHOUT_SHARED_ROOMS()                                                                            \
+    if (Program_Path("redis-server").empty() || Program_Path("redis-cli").empty() ||                       \
+        Program_Path("haproxy").empty())                                                                   \
+    GTEST_SKIP() << "redis-server, redis-cli and haproxy are needed (Debian: apt-get install redis-server haproxy)"
+
+// Every player and watcher ends the round on the same position and scores,
+// the position of the moves Redis stored, each of them legal in turn and
+// none numbered twice (a move lost or stored twice would leave another
+// position or an illegal one); the watcher that never lost its relay saw
+// each of them played once.
+void Expect_Kept(Room_Channel &channel, int first, const Final &host, const Final &guest, const Final &watcher,
+                 bool watcher_saw_all)
+{
+    ASSERT_EQ(host.solids + host.stripes, 1) << "the round was not won";
+    for (const Final *other : {&guest, &watcher}) {
+        EXPECT_EQ(other->hash, host.hash);
+        EXPECT_EQ(other->solids, host.solids);
+        EXPECT_EQ(other->stripes, host.stripes);
+    }
+    const Stored_Match stored = channel.Stored(first);
+    EXPECT_GT(stored.moves, 0);
+    EXPECT_EQ(stored.legal, stored.moves) << "Redis stored a move the rules refuse there";
+    EXPECT_EQ(stored.numbers_again, 0) << "Redis stored two moves with one number";
+    EXPECT_EQ(stored.hash, host.hash) << "Redis stored another match than the players ended on";
+    if (watcher_saw_all) {
+        EXPECT_EQ(watcher.moves, stored.moves) << "a move was seen twice or missed";
+    }
+    std::printf("moves: %ld stored (%ld legal in turn); seen played: host %ld, guest %ld, watcher %ld\n",
+                stored.moves, stored.legal, host.moves, guest.moves, watcher.moves);
+}
+
+// The side that places first, as the player's program logs it.
+int First_Of(Child &player)
+{
+    return player.Logged("online: Solids place first.", 0) ? SOLIDS : STRIPES;
+}
+
+// Host and guest reach different relays through the proxy, a watcher a
+// relay directly; mid-round the host's relay is killed: the host comes back
+// through the proxy to the other relay and the round goes on to its win.
+TEST(SharedRooms, PlayersOnTwoRelaysPlayOnWhenTheRelayOfOneIsKilled)
+{
+    SKIP_WITHOUT_SHARED_ROOMS();
+    Shared_Rooms rooms;
+    ASSERT_TRUE(rooms.Start()) << rooms.failure << " did not start";
+    Child host(Player(61, 1, rooms.Through_Proxy("--host")), Log_Of(61));
+    const std::string room = Room_Of(host);
+    ASSERT_EQ(room.size(), 9u) << "no room code from the host\n" << host.Log();
+    Room_Channel channel(rooms.redis, room);
+    const int host_relay = rooms.Next_Relay();
+    ASSERT_GE(host_relay, 0);
+    const int other = 1 - host_relay;
+    Child watcher(Player(63, 1, {"--watch", room + "@" + rooms.relays[other]->url}), Log_Of(63));
+    ASSERT_TRUE(watcher.Logged("online: Watching room", START_SECONDS)) << watcher.Log();
+    Child guest(Player(62, 1, rooms.Through_Proxy("--join", room)), Log_Of(62));
+    ASSERT_EQ(rooms.Next_Relay(), other) << "round robin should give the guest the other relay";
+    ASSERT_TRUE(Started(guest)) << guest.Log();
+
+    std::this_thread::sleep_for(MID_ROUND);
+    std::printf("moves stored when the host's relay was killed: %ld\n", channel.Heard());
+    rooms.relays[host_relay]->program.Signal(SIGKILL);
+    EXPECT_TRUE(host.Logged("online: Connection lost", START_SECONDS)) << host.Log();
+    EXPECT_EQ(rooms.Next_Relay(), other) << "the host should come back through the relay left";
+
+    const Final hosted = Read_Final(host.Line_Starting("final ", MATCH_SECONDS));
+    const Final joined = Read_Final(guest.Line_Starting("final ", MATCH_SECONDS));
+    const Final watched = Read_Final(watcher.Line_Starting("final ", MATCH_SECONDS));
+    Expect_Kept(channel, First_Of(host), hosted, joined, watched, true);
+}
+
+// Both players on one relay, the watcher on the other: that relay is killed
+// mid-round and both players come back through the proxy to the other.
+TEST(SharedRooms, BothPlayersPlayOnWhenTheirRelayIsKilled)
+{
+    SKIP_WITHOUT_SHARED_ROOMS();
+    Shared_Rooms rooms;
+    ASSERT_TRUE(rooms.Start()) << rooms.failure << " did not start";
+    Child host(Player(71, 1, rooms.Through_Proxy("--host")), Log_Of(71));
+    const std::string room = Room_Of(host);
+    ASSERT_EQ(room.size(), 9u) << "no room code from the host\n" << host.Log();
+    Room_Channel channel(rooms.redis, room);
+    const int players_relay = rooms.Next_Relay();
+    ASSERT_GE(players_relay, 0);
+    Child watcher(Player(73, 1, rooms.Through_Proxy("--watch", room)), Log_Of(73));
+    ASSERT_EQ(rooms.Next_Relay(), 1 - players_relay);
+    ASSERT_TRUE(watcher.Logged("online: Watching room", START_SECONDS)) << watcher.Log();
+    Child guest(Player(72, 1, rooms.Through_Proxy("--join", room)), Log_Of(72));
+    ASSERT_EQ(rooms.Next_Relay(), players_relay) << "round robin should give the guest the host's relay";
+    ASSERT_TRUE(Started(guest)) << guest.Log();
+
+    std::this_thread::sleep_for(MID_ROUND);
+    std::printf("moves stored when the players' relay was killed: %ld\n", channel.Heard());
+    rooms.relays[players_relay]->program.Signal(SIGKILL);
+    for (Child *player : {&host, &guest})
+        EXPECT_TRUE(player->Logged("online: Connection lost", START_SECONDS)) << player->Log();
+
+    const Final hosted = Read_Final(host.Line_Starting("final ", MATCH_SECONDS));
+    const Final joined = Read_Final(guest.Line_Starting("final ", MATCH_SECONDS));
+    const Final watched = Read_Final(watcher.Line_Starting("final ", MATCH_SECONDS));
+    Expect_Kept(channel, First_Of(host), hosted, joined, watched, true);
+}
+
+// Redis killed mid-round and started again on its append-only file: the
+// relays tell their clients and close them, reconnect by themselves, and
+// the players come back to the room with every move kept.
+TEST(SharedRooms, TheMatchGoesOnWhenRedisIsRestarted)
+{
+    SKIP_WITHOUT_SHARED_ROOMS();
+    Shared_Rooms rooms;
+    ASSERT_TRUE(rooms.Start()) << rooms.failure << " did not start";
+    Child host(Player(81, 1, rooms.Through_Proxy("--host")), Log_Of(81));
+    const std::string room = Room_Of(host);
+    ASSERT_EQ(room.size(), 9u) << "no room code from the host\n" << host.Log();
+    Room_Channel channel(rooms.redis, room);
+    const int host_relay = rooms.Next_Relay();
+    ASSERT_GE(host_relay, 0);
+    Child watcher(Player(83, 1, {"--watch", room + "@" + rooms.relays[host_relay]->url}), Log_Of(83));
+    ASSERT_TRUE(watcher.Logged("online: Watching room", START_SECONDS)) << watcher.Log();
+    Child guest(Player(82, 1, rooms.Through_Proxy("--join", room)), Log_Of(82));
+    ASSERT_EQ(rooms.Next_Relay(), 1 - host_relay);
+    ASSERT_TRUE(Started(guest)) << guest.Log();
+
+    std::this_thread::sleep_for(MID_ROUND);
+    std::printf("moves stored when Redis was killed: %ld\n", channel.Heard());
+    rooms.redis.program->Signal(SIGKILL);
+    EXPECT_EQ(rooms.redis.program->Wait(START_SECONDS), 128 + SIGKILL);
+    for (Child *player : {&host, &guest})
+        EXPECT_TRUE(player->Logged("the relay cannot reach its rooms now", START_SECONDS)) << player->Log();
+    std::this_thread::sleep_for(FAULT_TIME);
+    ASSERT_TRUE(rooms.redis.Start()) << "Redis did not start again";
+    channel.Listen();
+
+    const Final hosted = Read_Final(host.Line_Starting("final ", MATCH_SECONDS));
+    const Final joined = Read_Final(guest.Line_Starting("final ", MATCH_SECONDS));
+    const Final watched = Read_Final(watcher.Line_Starting("final ", MATCH_SECONDS));
+    Expect_Kept(channel, First_Of(host), hosted, joined, watched, false);
 }
 
 }  // namespace

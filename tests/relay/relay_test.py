@@ -29,7 +29,9 @@ import websockets
 RELAY = os.environ.get("RELAY_PROGRAM", "torvek-relay")
 RULES_CHECK = os.environ.get("RELAY_RULES_CHECK", "relay_rules_check")
 EMBEDDED = os.environ.get("RELAY_EMBEDDED", "embedded_relay")
+STORE_RACE = os.environ.get("RELAY_STORE_RACE", "relay_store_race")
 OPENSSL = os.environ.get("RELAY_OPENSSL") or "openssl"
+CONFIG = os.environ.get("RELAY_CONFIG", os.path.join(os.path.dirname(__file__), "..", "..", "dist", "relay"))
 
 ANSWER_TIME = 3.0  # seconds an answer may take on a busy machine
 QUIET_TIME = 0.3  # seconds in which nothing must arrive
@@ -202,11 +204,11 @@ class Room:
         return await self.play(chooser.choice(legal), watchers)
 
 
-async def open_room(relay):
+async def open_room(relay, guest_relay=None):
     host = await Client.open(relay)
     await host.send({"type": "create"})
     created = await host.expect("created", seat="solids")
-    guest = await Client.open(relay)
+    guest = await Client.open(guest_relay or relay)
     # Typed as a player might: lower case, no dash.
     await guest.send({"type": "join", "room": created["room"].replace("-", "").lower()})
     joined = await guest.expect("joined", room=created["room"], seat="stripes")
@@ -767,6 +769,224 @@ class Tls(unittest.TestCase):
                 run(scenario())
             finally:
                 self.assertEqual(relay.stop(), 0)
+
+
+# ---------------------------------------------------------------- rooms in Redis, shared by relays
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+class Redis:
+    """redis-server with dist/relay/redis.conf on a free port, its files in a folder of its own."""
+
+    def __init__(self, folder):
+        self.folder, self.port, self.process = folder, free_port(), None
+        self.start()
+
+    def start(self):
+        self.process = subprocess.Popen(
+            ["redis-server", os.path.join(CONFIG, "redis.conf"), "--port", str(self.port),
+             "--dir", self.folder, "--logfile", os.path.join(self.folder, "redis.log"),
+             "--pidfile", os.path.join(self.folder, "redis.pid")],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + START_TIME
+        while time.monotonic() < deadline:
+            try:
+                socket.create_connection(("127.0.0.1", self.port), 1).close()
+                return
+            except OSError:
+                time.sleep(0.05)
+        raise AssertionError("redis-server did not start")
+
+    def kill(self):
+        self.process.kill()
+        self.process.wait(10)
+
+
+def without_redis():
+    import shutil
+    return shutil.which("redis-server") is None
+
+
+@unittest.skipIf(without_redis(), "redis-server is needed (Debian: apt-get install redis-server)")
+class Shared(unittest.TestCase):
+    """Two relays keeping their rooms in one Redis."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory()
+        cls.redis = Redis(cls.folder.name)
+        # Both believe a proxy on 127.0.0.1; without its header a client is 127.0.0.1.
+        cls.relays = [Relay("--redis", f"127.0.0.1:{cls.redis.port}", "--proxy", "127.0.0.1") for _ in range(2)]
+
+    @classmethod
+    def tearDownClass(cls):
+        for relay in cls.relays:
+            relay.stop()
+        cls.redis.kill()
+        cls.folder.cleanup()
+
+    def test_a_room_is_played_across_relays_and_a_move_for_one_turn_is_played_once(self):
+        one, two = self.relays
+
+        async def scenario():
+            room = await open_room(one, two)
+            watcher = await Client.open(two)
+            await watcher.send({"type": "watch", "room": room.code})
+            await watcher.expect("watching")
+            await watcher.expect("sync")
+            chooser = random.Random(11)
+            for _ in range(4):
+                await room.play_random(chooser, [watcher])
+            # The seat to move comes back on the other relay while its old
+            # connection still sends: both send a different move for one turn at once.
+            side, legal = turn_and_moves(room.first, room.moves)
+            old = room.player(side)
+            new = await Client.open(two if old is room.host else one)
+            number = len(room.moves)
+            await asyncio.gather(
+                old.send({"type": "move", "number": number, "id": "old", "move": legal[0]}),
+                new.send({"type": "rejoin", "room": room.code, "token": room.tokens[side]}),
+                new.send({"type": "move", "number": number, "id": "new", "move": legal[-1]}))
+            moved = await watcher.expect("moved", number=number)
+            self.assertIn(moved["id"], ("old", "new"))
+            await watcher.quiet()
+            state = await sync_of(watcher)
+            self.assertEqual(len(state["moves"]), number + 1)
+            room.moves.append(moved["move"])
+            self.assertEqual(state["hash"], hashes(room.first, room.moves)[-1])
+            # Sent again through the seat's connection now, it is known by its id.
+            await new.send({"type": "move", "number": number, "id": moved["id"], "move": moved["move"]})
+            while True:
+                answer = await new.recv()
+                if answer["type"] == "accepted" and answer.get("again"):
+                    break
+                self.assertIn(answer["type"], ("rejoined", "sync", "refused", "moved", "accepted"))
+            self.assertEqual(answer["number"], number)
+            await watcher.quiet()
+
+        run(scenario())
+
+    def test_two_relays_appending_one_number_at_once_store_one_move(self):
+        # Both relays' scripts for move N are sent before either is answered,
+        # round after round; a move sent again through the other relay is known.
+        result = subprocess.run([STORE_RACE, f"127.0.0.1:{self.redis.port}"], capture_output=True, text=True,
+                                timeout=60)
+        self.assertEqual(result.stdout.strip(), "races 50 once 50 again 1", result.stderr)
+
+    def test_rooms_per_address_count_over_every_relay(self):
+        # The rooms of the scenarios before are forgotten: this one counts from none.
+        subprocess.run(["redis-cli", "-p", str(self.redis.port), "FLUSHALL"], check=True, capture_output=True)
+
+        async def scenario():
+            hosts = []
+            for made in range(16):
+                host = await Client.open(self.relays[made % 2])
+                await host.send({"type": "create"})
+                await host.expect("created")
+                hosts.append(host)
+            for relay in self.relays:
+                late = await Client.open(relay)
+                await late.send({"type": "create"})
+                await late.expect("error", code="too-many-rooms")
+            await hosts[0].send({"type": "leave"})
+            await hosts[0].expect("left")
+            await late.send({"type": "create"})
+            await late.expect("created")
+            for host in hosts[1:] + [late]:
+                await host.send({"type": "leave"})
+                await host.expect("left")
+            # Behind the proxy the address is the one it forwards.
+            forwarded = [await Client.open(self.relays[made % 2], extra_headers={"X-Forwarded-For": "203.0.113.7"})
+                         for made in range(17)]
+            for host in forwarded[:16]:
+                await host.send({"type": "create"})
+                await host.expect("created")
+            await forwarded[16].send({"type": "create"})
+            await forwarded[16].expect("error", code="too-many-rooms")
+            other = await Client.open(self.relays[0], extra_headers={"X-Forwarded-For": "10.0.0.1, 203.0.113.8"})
+            await other.send({"type": "create"})
+            await other.expect("created")
+
+        run(scenario())
+
+    def test_a_relay_stopped_keeps_its_rooms_for_the_others(self):
+        spare = Relay("--redis", f"127.0.0.1:{self.redis.port}")
+
+        async def scenario():
+            room = await open_room(spare, self.relays[0])
+            await room.play_random(random.Random(3))
+            spare.process.send_signal(signal.SIGTERM)
+            self.assertEqual(await room.host.closed(), (1001, "shutdown"))
+            back = await Client.open(self.relays[1])
+            await back.send({"type": "rejoin", "room": room.code, "token": room.tokens["solids"]})
+            await back.expect("rejoined", seat="solids")
+            state = await back.expect("sync")
+            self.assertEqual(state["moves"], room.moves)
+            self.assertEqual(state["players"], {"solids": "here", "stripes": "here"})
+
+        try:
+            run(scenario())
+            # The one SIGTERM is enough: it exits by itself.
+            self.assertEqual(spare.process.wait(20), 0)
+        finally:
+            spare.stop()
+
+    def test_the_seats_of_a_killed_relay_are_told_lost_and_come_back(self):
+        doomed = Relay("--redis", f"127.0.0.1:{self.redis.port}")
+
+        async def scenario():
+            room = await open_room(doomed, self.relays[0])
+            await room.play_random(random.Random(5))
+            doomed.process.kill()
+            # Its heartbeat stops: a relay still there finds the host's seat lost.
+            await room.guest.expect("peer", side="solids", state="lost", wait=600, within=15)
+            back = await Client.open(self.relays[1])
+            await back.send({"type": "rejoin", "room": room.code, "token": room.tokens["solids"]})
+            await back.expect("rejoined", seat="solids")
+            state = await back.expect("sync")
+            self.assertEqual(state["moves"], room.moves)
+            await room.guest.expect("peer", side="solids", state="back")
+
+        try:
+            run(scenario())
+        finally:
+            doomed.stop()
+
+    def test_without_redis_the_relay_says_so_refuses_rooms_and_recovers(self):
+        relay = self.relays[0]
+
+        async def scenario():
+            room = await open_room(relay)
+            self.redis.kill()
+            for client in (room.host, room.guest):
+                await client.expect("error", code="unavailable", within=10)
+                self.assertEqual(await client.closed(), (1013, "unavailable"))
+            host = await Client.open(relay)
+            await host.send({"type": "create"})
+            await host.expect("error", code="unavailable")
+            self.assertEqual(await host.closed(), (1013, "unavailable"))
+            self.redis.start()
+            deadline = time.monotonic() + 20
+            while True:
+                host = await Client.open(relay)
+                await host.send({"type": "rejoin", "room": room.code, "token": room.tokens["solids"]})
+                answer = await host.recv()
+                if answer["type"] != "error" or time.monotonic() > deadline:
+                    break
+                await asyncio.sleep(0.5)
+            self.assertEqual(answer["type"], "rejoined")
+            await host.send({"type": "leave"})
+            await host.expect("sync")
+            await host.expect("left")
+            # The same relay, never restarted, makes rooms again.
+            await host.send({"type": "create"})
+            await host.expect("created")
+
+        run(scenario())
 
 
 def make_certificates(folder):
