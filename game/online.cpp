@@ -487,6 +487,9 @@ static void Take_Seat(const json &message)
     }
 }
 
+// What the relay said when it could not reach its rooms, until the connection it closes is lost.
+static std::string unavailable_words;
+
 static void Take_Error(const json &message)
 {
     const std::string code = message.value("code", "");
@@ -510,6 +513,10 @@ static void Take_Error(const json &message)
         Fail("The relay runs another version", "Both need the same version of TORVEK");
     } else if (code == "bad-token" || code == "replaced" || code == "too-many-failures") {
         Fail("The relay turned us away", words);
+    } else if (code == "unavailable") {
+        // The relay closes next; the lost connection is said in its words.
+        unavailable_words = words;
+        Log("the relay says: " + words);
     } else {
         Log("the relay says: " + words);
     }
@@ -559,7 +566,8 @@ static void Take(const json &message)
 
 static void Lost()
 {
-    const std::string why = hge->Net_GetError();
+    const std::string why = unavailable_words.empty() ? std::string(hge->Net_GetError()) : unavailable_words;
+    unavailable_words.clear();
     if (!welcomed_once) {
         Fail("The relay cannot be reached", why);
         return;
@@ -757,4 +765,5 @@ void Reset_Online()
     detail.clear();
     news.clear();
     news_until = -1;
+    unavailable_words.clear();
 }

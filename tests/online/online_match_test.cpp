@@ -653,7 +653,8 @@ TEST(SharedRooms, TheMatchGoesOnWhenRedisIsRestarted)
     rooms.redis.program->Signal(SIGKILL);
     EXPECT_EQ(rooms.redis.program->Wait(START_SECONDS), 128 + SIGKILL);
     for (Child *player : {&host, &guest})
-        EXPECT_TRUE(player->Logged("the relay cannot reach its rooms now", START_SECONDS)) << player->Log();
+        EXPECT_TRUE(player->Logged("online: Connection lost: the relay cannot reach its rooms now", START_SECONDS))
+            << player->Log();
     std::this_thread::sleep_for(FAULT_TIME);
     ASSERT_TRUE(rooms.redis.Start()) << "Redis did not start again";
     channel.Listen();
