@@ -101,6 +101,7 @@ int main(int argc, char **argv)
     bool done = false;
     size_t moves_played = 0;
     bool was_moving = false;
+    int last_step = 0;
     hgeTesting::UseHeadless();
     hgeTesting::UseVirtualClock(match_test::FRAME_STEP, 100.0f);
     hgeTesting::SetSeed(options.seed);
@@ -117,8 +118,10 @@ int main(int argc, char **argv)
         }
         if (!In_Match())
             return false;
-        moves_played += transition != 0 && !was_moving;
-        was_moving = transition != 0;
+        // A move that starts in the frame the one before ends shows only as its steps starting again.
+        moves_played += transition != TRANS_NONE && (!was_moving || trans_phase < last_step);
+        was_moving = transition != TRANS_NONE;
+        last_step = trans_phase;
         if (!match_test::Awaiting_Move())
             return false;
         const Match_State position = Game_Position();
