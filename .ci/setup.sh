@@ -236,11 +236,17 @@ torvek_check_package() {
     if command -v appstreamcli >/dev/null; then
         appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml || status=1
     fi
+    torvek_finish_package_check "$deb" "$root" usr/share/man/man6/torvek.6.gz "$status"
+}
+
+# torvek_finish_package_check DEB ROOT MANUAL_PAGE STATUS: the last checks of
+# a package unpacked in ROOT, with the STATUS of those before: the manual page
+# formats without a warning (any is a fault of the page) and lintian finds no
+# error or warning. Removes ROOT; says the package is checked when all passed.
+torvek_finish_package_check() {
+    local deb=$1 root=$2 page=$3 status=$4 warnings
     if command -v man >/dev/null; then
-        # Any warning of the formatter is a fault of the page.
-        local warnings
-        if ! warnings=$(torvek_manual_page_warnings "$root/usr/share/man/man6/torvek.6.gz") ||
-            [ -n "$warnings" ]; then
+        if ! warnings=$(torvek_manual_page_warnings "$root/$page") || [ -n "$warnings" ]; then
             echo "manual page: ${warnings:-man failed}" >&2
             status=1
         fi
@@ -275,20 +281,7 @@ torvek_check_relay_package() {
         MANPATH=$root/usr/share/man systemd-analyze verify --recursive-errors=no --root="$root" \
             torvek-relay.service || status=1
     fi
-    if command -v man >/dev/null; then
-        local warnings
-        if ! warnings=$(torvek_manual_page_warnings "$root/usr/share/man/man1/torvek-relay.1.gz") ||
-            [ -n "$warnings" ]; then
-            echo "manual page: ${warnings:-man failed}" >&2
-            status=1
-        fi
-    fi
-    if command -v lintian >/dev/null; then
-        lintian --fail-on error,warning "$deb" || status=1
-    fi
-    rm -rf "$root"
-    [ "$status" -eq 0 ] && echo "package: $deb checked ($(du -k "$deb" | cut -f1) KB)"
-    return "$status"
+    torvek_finish_package_check "$deb" "$root" usr/share/man/man1/torvek-relay.1.gz "$status"
 }
 
 # torvek_relay_starts ROOT UNIT: runs the service's ExecStart from the
