@@ -900,14 +900,14 @@ class Shared(unittest.TestCase):
                 await host.send({"type": "leave"})
                 await host.expect("left")
             # Behind the proxy the address is the one it forwards.
-            forwarded = [await Client.open(self.relays[made % 2], extra_headers={"X-Forwarded-For": "203.0.113.7"})
+            forwarded = [await Client.open(self.relays[made % 2], extra_headers={"X-Forwarded-For": "127.3.0.7"})
                          for made in range(17)]
             for host in forwarded[:16]:
                 await host.send({"type": "create"})
                 await host.expect("created")
             await forwarded[16].send({"type": "create"})
             await forwarded[16].expect("error", code="too-many-rooms")
-            other = await Client.open(self.relays[0], extra_headers={"X-Forwarded-For": "10.0.0.1, 203.0.113.8"})
+            other = await Client.open(self.relays[0], extra_headers={"X-Forwarded-For": "127.4.0.1, 127.3.0.8"})
             await other.send({"type": "create"})
             await other.expect("created")
 
