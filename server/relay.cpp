@@ -1,5 +1,6 @@
 #include "relay.h"
 
+#include "relay_tls.h"
 #include "sessions.h"
 
 namespace asio = boost::asio;
@@ -34,25 +35,6 @@ Relay_Server::~Relay_Server()
     core->io.restart();
     for (int round = 0; round < DRAIN_ROUNDS && core->io.poll() > 0; ++round)
         Kill_Sessions(*core);
-}
-
-static bool Load_Certificate(Relay_Core &core, std::string &error)
-{
-    if (core.options.tls_cert.empty())
-        return true;
-    try {
-        core.tls.emplace(asio::ssl::context::tls_server);
-        core.tls->set_options(asio::ssl::context::default_workarounds | asio::ssl::context::no_sslv2 |
-                              asio::ssl::context::no_sslv3 | asio::ssl::context::no_tlsv1 |
-                              asio::ssl::context::no_tlsv1_1);
-        core.tls->use_certificate_chain_file(core.options.tls_cert);
-        core.tls->use_private_key_file(core.options.tls_key, asio::ssl::context::pem);
-    } catch (const boost::system::system_error &failure) {
-        error = "cannot use the certificate " + core.options.tls_cert + " and key " + core.options.tls_key + ": " +
-                failure.code().message();
-        return false;
-    }
-    return true;
 }
 
 static bool Listen(Relay_Core &core, std::string &error)
@@ -104,7 +86,7 @@ static void Tick_Next(Relay_Core &core)
 
 bool Relay_Server::Start(std::string &error)
 {
-    if (!Load_Certificate(*core, error) || !Listen(*core, error))
+    if (!Load_Tls(core->options, core->tls, error) || !Listen(*core, error))
         return false;
     Accept_Next(*core);
     Tick_Next(*core);
