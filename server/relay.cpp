@@ -1,5 +1,6 @@
 #include "relay.h"
 
+#include "listen_port.h"
 #include "relay_tls.h"
 #include "sessions.h"
 
@@ -48,7 +49,7 @@ static bool Listen(Relay_Core &core, std::string &error)
     const tcp::endpoint endpoint(address, core.options.port);
     core.acceptor.open(endpoint.protocol(), code);
     if (!code)
-        core.acceptor.set_option(asio::socket_base::reuse_address(true), code);
+        Claim_Port(core.acceptor, code);
     if (!code)
         core.acceptor.bind(endpoint, code);
     if (!code)
