@@ -1,5 +1,7 @@
 #include "relay.h"
 
+#include "listen_port.h"
+#include "relay_tls.h"
 #include "sessions.h"
 
 namespace asio = boost::asio;
@@ -36,25 +38,6 @@ Relay_Server::~Relay_Server()
         Kill_Sessions(*core);
 }
 
-static bool Load_Certificate(Relay_Core &core, std::string &error)
-{
-    if (core.options.tls_cert.empty())
-        return true;
-    try {
-        core.tls.emplace(asio::ssl::context::tls_server);
-        core.tls->set_options(asio::ssl::context::default_workarounds | asio::ssl::context::no_sslv2 |
-                              asio::ssl::context::no_sslv3 | asio::ssl::context::no_tlsv1 |
-                              asio::ssl::context::no_tlsv1_1);
-        core.tls->use_certificate_chain_file(core.options.tls_cert);
-        core.tls->use_private_key_file(core.options.tls_key, asio::ssl::context::pem);
-    } catch (const boost::system::system_error &failure) {
-        error = "cannot use the certificate " + core.options.tls_cert + " and key " + core.options.tls_key + ": " +
-                failure.code().message();
-        return false;
-    }
-    return true;
-}
-
 static bool Listen(Relay_Core &core, std::string &error)
 {
     boost::system::error_code code;
@@ -66,7 +49,7 @@ static bool Listen(Relay_Core &core, std::string &error)
     const tcp::endpoint endpoint(address, core.options.port);
     core.acceptor.open(endpoint.protocol(), code);
     if (!code)
-        core.acceptor.set_option(asio::socket_base::reuse_address(true), code);
+        Claim_Port(core.acceptor, code);
     if (!code)
         core.acceptor.bind(endpoint, code);
     if (!code)
@@ -104,7 +87,7 @@ static void Tick_Next(Relay_Core &core)
 
 bool Relay_Server::Start(std::string &error)
 {
-    if (!Load_Certificate(*core, error) || !Listen(*core, error))
+    if (!Load_Tls(core->options, core->tls, error) || !Listen(*core, error))
         return false;
     Accept_Next(*core);
     Tick_Next(*core);

@@ -1,35 +1,14 @@
 #include "room_codes.h"
 
-#include <sys/random.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
+#include <cstdint>
 
 #include "rules.h"
+#include "system_crypto.h"
 
 constexpr int CODE_BITS_PER_CHARACTER = 5;
 constexpr int CODE_BYTES = ROOM_CODE_LENGTH * CODE_BITS_PER_CHARACTER / 8;
 constexpr std::size_t CODE_HALF = ROOM_CODE_LENGTH / 2;
 static_assert(ROOM_CODE_ALPHABET.size() == 1u << CODE_BITS_PER_CHARACTER);
-
-void Random_Fill(unsigned char *out, std::size_t count)
-{
-    while (count > 0) {
-        const ssize_t got = getrandom(out, count, 0);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            std::perror("torvek-relay: getrandom");
-            std::abort();
-        }
-        out += got;
-        count -= static_cast<std::size_t>(got);
-    }
-}
 
 std::string New_Room_Code()
 {
@@ -89,20 +68,16 @@ std::string New_Seat_Token()
 
 bool Same_Token(const std::string &a, const std::string &b)
 {
-    return a.size() == b.size() && !a.empty() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
+    return a.size() == b.size() && !a.empty() && Same_Bytes(a.data(), b.data(), a.size());
 }
 
 std::string Token_Hash(const std::string &token)
 {
     static const char HEX[] = "0123456789abcdef";
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (!EVP_Digest(token.data(), token.size(), digest, &length, EVP_sha256(), nullptr))
-        std::abort();
     std::string text;
-    for (unsigned int at = 0; at < length; ++at) {
-        text += HEX[digest[at] >> 4];
-        text += HEX[digest[at] & 0xf];
+    for (unsigned char byte : Sha256(token)) {
+        text += HEX[byte >> 4];
+        text += HEX[byte & 0xf];
     }
     return text;
 }

@@ -13,10 +13,6 @@ constexpr std::string_view ROOM_CODE_ALPHABET = "ABCDEFGHJKLMNPQRSTUVWXYZ2345678
 // 128 random bits, written as lowercase hexadecimal.
 constexpr int SEAT_TOKEN_BYTES = 16;
 
-// Fills `out` from getrandom(2); aborts the program if the system has no
-// random source to give, rather than hand out guessable codes.
-void Random_Fill(unsigned char *out, std::size_t count);
-
 // A new code in its plain form, "ABCDEFGH".
 std::string New_Room_Code();
 // The form players read and type, "ABCD-EFGH".

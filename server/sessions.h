@@ -1,5 +1,5 @@
 // The relay's insides over Boost.Beast: what every connection shares (the
-// io_context, the lobby, the TLS context, the page's folder) and the start of
+// io_context, the lobby, the TLS context if any, the page's folder) and the start of
 // a session for each accepted socket. Relay_Server (relay.cpp) owns the core
 // and calls Start_Session from its accept loop, and Shut_Sessions and
 // Kill_Sessions when it stops.
@@ -13,13 +13,14 @@
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>
-#include <boost/asio/ssl/context.hpp>
 #include <boost/asio/steady_timer.hpp>
 
 #include "lobby.h"
 #include "memory_store.h"
 #include "relay.h"
 #include "options.h"
+
+struct Relay_Tls;
 
 // A session as the core sees it, to stop it.
 class Session_Base {
@@ -38,7 +39,7 @@ struct Relay_Core {
     boost::asio::io_context io;
     std::unique_ptr<Room_Store> store;
     Lobby lobby;
-    std::optional<boost::asio::ssl::context> tls;
+    std::shared_ptr<Relay_Tls> tls;  // none: plain TCP
     boost::asio::ip::tcp::acceptor acceptor;
     boost::asio::steady_timer tick;
     boost::asio::steady_timer stop_deadline;

@@ -11,7 +11,8 @@
 # Online, against the Linux relay and a Linux player of NATIVE_BUILD_FOLDER
 # (its server/torvek-relay and tests/torvek_online_player), it makes a room
 # and waits for a friend, and it joins a room and places a piece, which a
-# watcher of the room sees.
+# watcher of the room sees; with --host alone it makes the room on its own
+# relay, which the Linux player joins through 127.0.0.1, and both place.
 #
 #   tests/windows/program.sh RELEASE_FOLDER CONSOLE_PARENT_EXE OUTPUT_FOLDER NATIVE_BUILD_FOLDER
 #
@@ -221,6 +222,65 @@ status=$exit_status
 [ "$status" = 0 ] || check_failed "Escape ended the hosting game with status $status (log: $out/host.log)"
 kill "$friend" 2>/dev/null || true
 check_step "torvek.exe --host makes room $room on the Linux relay, waits, and plays once a friend joins"
+
+# -- torvek.exe makes a room on its own relay; a Linux player joins it, and each places a piece
+start_online_game own-host --host
+press "$window" Return n
+room_line=$(wait_for_line "$out/own-host.out" "$room_pattern" 20) ||
+    check_failed "torvek.exe --host printed no room of its own relay within 20 s (log: $(head -c 400 "$out/own-host.log"))"
+room=${room_line##* }
+# An invite link for each address of the machine, loopback last.
+own_invite=$(tr -d '\r' <"$out/own-host.out" | grep -E '^  http://' | tail -n 1 || true)
+own_invite_pattern="^  http://127\.0\.0\.1:([0-9]+)/\?join=$room\$"
+[[ "$own_invite" =~ $own_invite_pattern ]] ||
+    check_failed "torvek.exe --host printed no invite link through 127.0.0.1 last: $(tr -d '\r' <"$out/own-host.out")"
+own_url=ws://127.0.0.1:${BASH_REMATCH[1]}/
+sleep 1
+photograph "$window" "$out/own-waiting.png"
+[ "$(differs_from_golden "$out/own-waiting.png" title)" != 0 ] ||
+    check_failed "N on the title did not lead to the waiting screen of its own relay (see $out/own-waiting.png)"
+/usr/bin/python3 "$here/watch_room.py" "$own_url" "$room" 90 >"$out/own-watch.log" 2>&1 &
+check_programs+=($!)
+wait_for_line "$out/own-watch.log" "^watching $room$" 10 >/dev/null ||
+    check_failed "the watcher could not watch room $room on torvek.exe's relay $own_url: $(cat "$out/own-watch.log")"
+"$player_program" --seconds 90 --state "$out/own-friend-state" -- --join "$room@$own_url" \
+    >"$out/own-friend.out" 2>"$out/own-friend.log" &
+friend=$!
+check_programs+=($friend)
+first=$(wait_for_line "$out/own-watch.log" '^start (solids|stripes)$' 30) ||
+    check_failed "the Linux player's --join $room@$own_url did not start the match (log: $(head -c 400 "$out/own-friend.log"))"
+# The host plays Solids; when Stripes begin, it places after the friend's piece.
+cell=6
+if [ "${first#start }" = stripes ]; then
+    friend_move=$(wait_for_line "$out/own-watch.log" '^moved 0 stripes place ' 20) ||
+        check_failed "the Linux player made no first placing: $(cat "$out/own-watch.log")"
+    [ "${friend_move##* }" != 6 ] || cell=7
+fi
+# The match, or the friend's placing, plays out.
+sleep 3
+photograph "$window" "$out/own-joined.png"
+[ "$(board_difference "$out/own-waiting.png" "$out/own-joined.png")" != 0 ] ||
+    check_failed "a friend joined room $room and the waiting screen stayed (see $out/own-joined.png)"
+keys=(space)
+[ "$cell" = 6 ] || keys+=(Right)
+press "$window" "${keys[@]}" space
+host_move=$(wait_for_line "$out/own-watch.log" '^moved [0-9]+ solids ' 20) ||
+    check_failed "torvek.exe placed nothing its own relay passed on (watcher: $(tr '\n' '|' <"$out/own-watch.log"))"
+[ "${host_move#moved * solids }" = "place 0 $cell" ] ||
+    check_failed "torvek.exe's keys for placing its first piece on cell $cell played: $host_move"
+wait_for_line "$out/own-watch.log" '^moved [0-9]+ stripes place ' 20 >/dev/null ||
+    check_failed "the Linux player placed nothing on torvek.exe's relay (watcher: $(tr '\n' '|' <"$out/own-watch.log"))"
+sleep 3
+photograph "$window" "$out/own-placed.png"
+[ "$(board_difference "$out/own-joined.png" "$out/own-placed.png")" != 0 ] ||
+    check_failed "the placings on torvek.exe's own relay did not show on its board (see $out/own-placed.png)"
+expect_no_connection_fault own-host
+press "$window" Escape
+await_exit "$game"
+status=$exit_status
+[ "$status" = 0 ] || check_failed "Escape ended the game hosting its own relay with status $status (log: $out/own-host.log)"
+kill "$friend" 2>/dev/null || true
+check_step "torvek.exe --host makes room $room on its own relay ($own_url), and it and the Linux player who joins each place a piece"
 
 # -- a Linux player makes a room, torvek.exe joins it and places a piece
 "$player_program" --seconds 90 --state "$out/host-state" -- --host "$relay_url" \
