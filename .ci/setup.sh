@@ -153,7 +153,7 @@ torvek_fuzz() {
     local stamp="$TORVEK_FUZZ_DIR/fuzz-${target}.clean"
     cmake -S . -B "$TORVEK_FUZZ_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-        -DTORVEK_FUZZ=ON -DTORVEK_TESTS=OFF -DTORVEK_BENCH=OFF >/dev/null
+        -DTORVEK_FUZZ=ON -DTORVEK_TESTS=OFF -DTORVEK_BENCH=OFF -DTORVEK_OWN_RELAY=OFF >/dev/null
     cmake --build "$TORVEK_FUZZ_DIR" -j "$(torvek_jobs)" --target "${target}_fuzz"
     local sum
     sum=$(sha256sum "$executable" | cut -d' ' -f1)

@@ -54,7 +54,7 @@ fi
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DTORVEK_FUZZ=ON -DTORVEK_TESTS=OFF -DTORVEK_BENCH=OFF >/dev/null
+    -DTORVEK_FUZZ=ON -DTORVEK_TESTS=OFF -DTORVEK_BENCH=OFF -DTORVEK_OWN_RELAY=OFF >/dev/null
 cmake --build "$build" -j2 --target "${target}_fuzz"
 
 # New inputs go into the build folder's corpus; the seeds stay as committed.
