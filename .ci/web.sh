@@ -54,6 +54,9 @@ torvek_web_licences() {
     echo "miniz, as bundled with SDL2_image"
     echo
     sed -n '/^  This is free and unencumbered software/,/^\*\//p' "$image_source/miniz.h" | sed '$d' | sed 's/^  //'
+    echo
+    echo "------------------------------------------------------------------------------"
+    cat dist/licences/nlohmann-json.txt
 }
 
 # The service worker with this release and every other file of the page.
