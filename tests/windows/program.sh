@@ -46,6 +46,15 @@ cp -R "$release/." "$place/"
 exe=$place/torvek.exe
 cd "$out/elsewhere"
 
+# Escape on the game's window must end it with status 0; WHAT names the
+# game in the failure, LOG is where its log is.
+escape_ends_game() {
+    local what=$1 log=$2
+    press "$window" Escape
+    await_exit "$game"
+    [ "$exit_status" = 0 ] || check_failed "Escape ended $what with status $exit_status (log: $log)"
+}
+
 trap stop_all EXIT
 start_display
 # A Wine session started here knows the display's size.
@@ -125,10 +134,7 @@ for picture in match placed; do
 done
 check_step "keys walk into a match and place a piece, every picture at 4x"
 
-press "$window" Escape
-await_exit "$game"
-status=$exit_status
-[ "$status" = 0 ] || check_failed "Escape ended the game with status $status (log: $out/game.log)"
+escape_ends_game "the game" "$out/game.log"
 [ ! -s "$out/game.log" ] || check_failed "the game logged: $(head -c 400 "$out/game.log")"
 check_step "Escape quits with status 0"
 
@@ -158,10 +164,7 @@ sleep 3
 photograph "$window" "$out/replayed-placed.png"
 [ "$(board_difference "$out/replayed.png" "$out/replayed-placed.png")" != 0 ] ||
     check_failed "the placing after the replay did not show (see $out/replayed-placed.png)"
-press "$window" Escape
-await_exit "$game"
-status=$exit_status
-[ "$status" = 0 ] || check_failed "Escape after the replay ended the game with status $status (log: $out/replay.log)"
+escape_ends_game "the game after the replay" "$out/replay.log"
 [ ! -s "$out/replay.log" ] || check_failed "the replaying game logged: $(head -c 400 "$out/replay.log")"
 check_step "a short record replays, and --record writes the replayed moves and the placing that followed"
 
@@ -216,10 +219,7 @@ done
 [ "$(board_difference "$out/waiting.png" "$out/host-match.png")" != 0 ] ||
     check_failed "a friend joined room $room and the waiting screen stayed (see $out/host-match.png)"
 expect_no_connection_fault host
-press "$window" Escape
-await_exit "$game"
-status=$exit_status
-[ "$status" = 0 ] || check_failed "Escape ended the hosting game with status $status (log: $out/host.log)"
+escape_ends_game "the hosting game" "$out/host.log"
 kill "$friend" 2>/dev/null || true
 check_step "torvek.exe --host makes room $room on the Linux relay, waits, and plays once a friend joins"
 
@@ -275,10 +275,7 @@ photograph "$window" "$out/own-placed.png"
 [ "$(board_difference "$out/own-joined.png" "$out/own-placed.png")" != 0 ] ||
     check_failed "the placings on torvek.exe's own relay did not show on its board (see $out/own-placed.png)"
 expect_no_connection_fault own-host
-press "$window" Escape
-await_exit "$game"
-status=$exit_status
-[ "$status" = 0 ] || check_failed "Escape ended the game hosting its own relay with status $status (log: $out/own-host.log)"
+escape_ends_game "the game hosting its own relay" "$out/own-host.log"
 kill "$friend" 2>/dev/null || true
 check_step "torvek.exe --host makes room $room on its own relay ($own_url), and it and the Linux player who joins each place a piece"
 
@@ -323,10 +320,7 @@ for picture in waiting joined online-placed; do
     [ "$off" = 0 ] || check_failed "$picture.png is not a picture enlarged 4x: $off pixels off its grid"
 done
 expect_no_connection_fault guest
-press "$window" Escape
-await_exit "$game"
-status=$exit_status
-[ "$status" = 0 ] || check_failed "Escape ended the joined game with status $status (log: $out/guest.log)"
+escape_ends_game "the joined game" "$out/guest.log"
 check_step "torvek.exe --join $room@$relay_url plays Stripes and places on cell $cell, as the relay's watcher sees"
 
 # -- wss:// with an authority of the check's own: trusted through --ca, refused without it
@@ -366,8 +360,5 @@ press "$window" Return n
 wait_for_line "$out/tls-host.log" 'place first\.' 30 >/dev/null ||
     check_failed "torvek.exe --ca did not start the match on $tls_url (log: $(head -c 400 "$out/trusting.log"))"
 expect_no_connection_fault trusting
-press "$window" Escape
-await_exit "$game"
-status=$exit_status
-[ "$status" = 0 ] || check_failed "Escape ended the game on wss:// with status $status (log: $out/trusting.log)"
+escape_ends_game "the game on wss://" "$out/trusting.log"
 check_step "torvek.exe refuses the relay's certificate on $tls_url without --ca, and plays through it with --ca"
