@@ -6,6 +6,5 @@
 #include <string>
 #include <vector>
 
-// In the system's order, loopback last: a friend elsewhere needs one of the
-// others. Only "127.0.0.1" when the system cannot list them.
-std::vector<std::string> Machine_Addresses();
+// As text, in the system's order; empty when the system cannot list them.
+std::vector<std::string> System_Addresses();

@@ -4,12 +4,12 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
-std::vector<std::string> Machine_Addresses()
+std::vector<std::string> System_Addresses()
 {
-    std::vector<std::string> found, loopback;
+    std::vector<std::string> found;
     ifaddrs *list = nullptr;
     if (getifaddrs(&list) != 0)
-        return {"127.0.0.1"};
+        return found;
     for (const ifaddrs *entry = list; entry; entry = entry->ifa_next) {
         if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET)
             continue;
@@ -17,10 +17,8 @@ std::vector<std::string> Machine_Addresses()
         if (getnameinfo(entry->ifa_addr, sizeof(sockaddr_in), text, sizeof text, nullptr, 0,
                         NI_NUMERICHOST) != 0)
             continue;
-        const std::string address = text;
-        (address.rfind("127.", 0) == 0 ? loopback : found).push_back(address);
+        found.push_back(text);
     }
     freeifaddrs(list);
-    found.insert(found.end(), loopback.begin(), loopback.end());
     return found;
 }

@@ -26,12 +26,12 @@ static std::unique_ptr<unsigned char[]> Adapter_List()
     return nullptr;
 }
 
-std::vector<std::string> Machine_Addresses()
+std::vector<std::string> System_Addresses()
 {
-    std::vector<std::string> found, loopback;
+    std::vector<std::string> found;
     const auto list = Adapter_List();
     if (!list)
-        return {"127.0.0.1"};
+        return found;
     auto *adapter = reinterpret_cast<const IP_ADAPTER_ADDRESSES *>(list.get());
     for (; adapter; adapter = adapter->Next) {
         if (adapter->OperStatus != IfOperStatusUp)
@@ -43,10 +43,8 @@ std::vector<std::string> Machine_Addresses()
             char text[INET_ADDRSTRLEN];
             if (!inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in *>(address)->sin_addr, text, sizeof text))
                 continue;
-            const std::string shown = text;
-            (shown.rfind("127.", 0) == 0 ? loopback : found).push_back(shown);
+            found.push_back(text);
         }
     }
-    found.insert(found.end(), loopback.begin(), loopback.end());
     return found;
 }

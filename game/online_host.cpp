@@ -1,5 +1,6 @@
 #include "online_host.h"
 
+#include <algorithm>
 #include <memory>
 #include <thread>
 
@@ -11,6 +12,17 @@ constexpr int PORTS_TRIED = 20;
 
 static std::unique_ptr<Relay_Server> own_relay;
 static std::thread own_relay_thread;
+
+// The addresses of the invite links, loopback last: a friend elsewhere needs one of the others.
+static std::vector<std::string> Invite_Addresses()
+{
+    std::vector<std::string> addresses = System_Addresses();
+    if (addresses.empty())
+        return {"127.0.0.1"};
+    std::stable_partition(addresses.begin(), addresses.end(),
+                          [](const std::string &address) { return address.rfind("127.", 0) != 0; });
+    return addresses;
+}
 
 bool Start_Own_Relay(int room_wait, std::string *relay_url, std::vector<std::string> *hosts,
                      std::string *why)
@@ -27,7 +39,7 @@ bool Start_Own_Relay(int room_wait, std::string *relay_url, std::vector<std::str
         const std::string port = std::to_string(relay->Port());
         *relay_url = "ws://127.0.0.1:" + port + "/";
         hosts->clear();
-        for (const std::string &address : Machine_Addresses())
+        for (const std::string &address : Invite_Addresses())
             hosts->push_back(address + ":" + port);
         own_relay = std::move(relay);
         own_relay_thread = std::thread([] { own_relay->Run(); });
